@@ -1,0 +1,43 @@
+#pragma once
+// Operator messages: the program's modal message boxes with no owner window, one OK button,
+// a Polish text and a short title, and the application's standard error display that shows the
+// text of an error raised inside a handler.
+//
+// Tests install a recorder: while one is installed nothing is shown on screen, every message is
+// handed to the recorder instead, and the call returns at once as if OK had been pressed.
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+namespace talvern {
+
+struct OperatorMessage {
+    QString text;
+    QString title;
+};
+
+class OperatorMessages {
+public:
+    using Recorder = std::function<void(const OperatorMessage&)>;
+
+    // Shows text under title and waits for OK.
+    static void show(const QString& text, const QString& title);
+
+    // The standard error display: the error's text (UTF-8 what()) under the application's title.
+    static void showError(const std::exception& error);
+    static void showError(const QString& text);
+
+    // Runs one handler; an exception it raises ends it at that point and is shown by showError.
+    // Returns false when the handler ended with an error.
+    static bool runHandler(const std::function<void()>& handler);
+
+    static void setRecorder(Recorder recorder);
+    static void clearRecorder();
+};
+
+// The title of the standard error display.
+inline const QString kApplicationTitle = QStringLiteral("TALVERN");
+
+} // namespace talvern
