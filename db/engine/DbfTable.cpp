@@ -1,0 +1,329 @@
+#include "DbfTable.h"
+
+#include "DbfError.h"
+#include "FieldCodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace talvern::dbf {
+namespace {
+
+constexpr std::size_t kWindowBytes = 512 * 1024;
+constexpr char kEndOfFile = 0x1A;
+
+std::string baseName(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// foo.dbf -> foo.dbt, keeping the letter case of the extension.
+std::string memoPath(const std::string& path) {
+    auto dot = path.rfind('.');
+    auto slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return path + ".dbt";
+    }
+    std::string ext = path.substr(dot + 1);
+    bool upper = !ext.empty() && ext[0] >= 'A' && ext[0] <= 'Z';
+    return path.substr(0, dot + 1) + (upper ? "DBT" : "dbt");
+}
+
+MemoFile::Style memoStyle(TableFormat format) {
+    return format == TableFormat::DBase3Memo ? MemoFile::Style::DBase3 : MemoFile::Style::DBase4;
+}
+
+} // namespace
+
+bool sameFieldName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') {
+            x = static_cast<char>(x - 'a' + 'A');
+        }
+        if (y >= 'a' && y <= 'z') {
+            y = static_cast<char>(y - 'a' + 'A');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+DbfTable::DbfTable(const std::string& path, Mode mode)
+    : m_path(path), m_name(baseName(path)), m_mode(mode), m_lastSync(std::chrono::steady_clock::now()) {
+    const auto access = mode == Mode::ReadWrite ? PosixFile::Access::ReadWrite : PosixFile::Access::ReadOnly;
+    const auto lock = mode == Mode::ReadWrite ? PosixFile::Lock::Exclusive : PosixFile::Lock::Shared;
+    m_file = PosixFile(path, access, lock);
+
+    const std::uint64_t size = m_file.size();
+    std::string prefix(TableHeader::kPrefixLength, '\0');
+    prefix.resize(m_file.readAt(0, prefix.data(), prefix.size()));
+    if (prefix.size() < TableHeader::kPrefixLength) {
+        throw DbfError("Table " + m_name + " is damaged: the file is shorter than a table header");
+    }
+    std::size_t headerLength =
+        static_cast<unsigned char>(prefix[8]) | static_cast<std::size_t>(static_cast<unsigned char>(prefix[9])) << 8;
+    std::string headerBytes(std::max(headerLength, TableHeader::kPrefixLength), '\0');
+    headerBytes.resize(m_file.readAt(0, headerBytes.data(), headerBytes.size()));
+    m_header = TableHeader::parse(headerBytes, m_name);
+
+    const std::uint64_t space = size > m_header.headerLength ? size - m_header.headerLength : 0;
+    const std::uint64_t present = space / m_header.recordLength;
+    m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_header.recordCount, present));
+
+    m_codePage = std::make_unique<CodePage>(CodePage::charsetForLanguageDriver(m_header.languageDriver));
+
+    bool memoFields = false;
+    for (const auto& f : m_header.fields) {
+        memoFields = memoFields || FieldCodec::isMemoType(f.type);
+    }
+    if (hasMemoFile(m_header.format) || memoFields) {
+        const std::string memo = memoPath(path);
+        if (::access(memo.c_str(), F_OK) != 0 && errno == ENOENT) {
+            if (memoFields) {
+                throw DbfError("Table " + m_name + " cannot be opened: its memo file " + baseName(memo) +
+                               " is missing");
+            }
+            // A memo-format table without memo fields can live without the file.
+        } else {
+            m_memo = MemoFile(memo, access, lock, memoStyle(m_header.format));
+        }
+    }
+    m_window.reserve(std::max<std::size_t>(kWindowBytes, m_header.recordLength));
+}
+
+DbfTable::~DbfTable() {
+    if (m_unsynced) {
+        try {
+            sync();
+        } catch (...) {
+            // Nothing can be reported from here; the data is already in the file.
+        }
+    }
+}
+
+void DbfTable::create(const std::string& path, TableFormat format, const std::vector<FieldSpec>& fields) {
+    std::string header = TableHeader::build(format, fields, CodePage::kWindows1250Driver);
+    header.push_back(kEndOfFile);
+    bool memoFields = false;
+    for (const auto& f : fields) {
+        memoFields = memoFields || f.type == 'M';
+    }
+    // Written under temporary names and renamed, so a crash never leaves half a table behind.
+    const std::string tempTable = path + ".new";
+    const std::string memo = memoPath(path);
+    const std::string tempMemo = memo + ".new";
+    ::unlink(tempTable.c_str());
+    ::unlink(tempMemo.c_str());
+    if (::access(path.c_str(), F_OK) == 0) {
+        throw DbfError("Table file " + baseName(path) + " already exists");
+    }
+    try {
+        if (hasMemoFile(format) || memoFields) {
+            std::string stem = baseName(path);
+            stem = stem.substr(0, stem.rfind('.'));
+            MemoFile::create(tempMemo, memoStyle(format), stem);
+        }
+        {
+            PosixFile file = PosixFile::create(tempTable);
+            file.writeAt(0, header.data(), header.size());
+            file.sync();
+        }
+        if ((hasMemoFile(format) || memoFields) && ::rename(tempMemo.c_str(), memo.c_str()) != 0) {
+            throw DbfError("Memo file " + baseName(memo) + " cannot be created (" + std::strerror(errno) + ")");
+        }
+        if (::rename(tempTable.c_str(), path.c_str()) != 0) {
+            throw DbfError("Table file " + baseName(path) + " cannot be created (" + std::strerror(errno) + ")");
+        }
+    } catch (...) {
+        ::unlink(tempTable.c_str());
+        ::unlink(tempMemo.c_str());
+        throw;
+    }
+}
+
+int DbfTable::findField(std::string_view name) const {
+    for (std::size_t i = 0; i < m_header.fields.size(); ++i) {
+        if (sameFieldName(m_header.fields[i].name, name)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string DbfTable::blankRecord() const {
+    std::string rec(m_header.recordLength, ' ');
+    for (const auto& f : m_header.fields) {
+        std::string b = FieldCodec::blank(f);
+        std::memcpy(&rec[f.offset], b.data(), b.size());
+    }
+    return rec;
+}
+
+void DbfTable::loadWindow(std::uint32_t index) {
+    const std::size_t length = m_header.recordLength;
+    const std::uint32_t capacity = static_cast<std::uint32_t>(std::max<std::size_t>(1, kWindowBytes / length));
+    std::uint32_t first = index;
+    if (m_windowCount > 0 && index < m_windowFirst) {
+        // Walking backwards: keep the records before index in the window.
+        first = index >= capacity - 1 ? index - (capacity - 1) : 0;
+    }
+    const std::uint32_t count = std::min(capacity, m_recordCount - first);
+    m_window.resize(static_cast<std::size_t>(count) * length);
+    std::size_t got = m_file.readAt(m_header.headerLength + static_cast<std::uint64_t>(first) * length,
+                                    m_window.data(), m_window.size());
+    m_windowFirst = first;
+    m_windowCount = static_cast<std::uint32_t>(got / length);
+    if (m_windowCount <= index - first) {
+        m_windowCount = 0;
+        throw DbfError("Table " + m_name + " is damaged: record " + std::to_string(index + 1) + " cannot be read");
+    }
+}
+
+std::string_view DbfTable::record(std::uint32_t index) {
+    if (index >= m_recordCount) {
+        throw DbfError("Table " + m_name + ": there is no record " + std::to_string(index + 1));
+    }
+    if (m_windowCount == 0 || index < m_windowFirst || index >= m_windowFirst + m_windowCount) {
+        loadWindow(index);
+    }
+    const std::size_t length = m_header.recordLength;
+    return std::string_view(m_window).substr(static_cast<std::size_t>(index - m_windowFirst) * length, length);
+}
+
+void DbfTable::writeRecord(std::uint32_t index, std::string_view rec) {
+    if (m_mode == Mode::ReadOnly) {
+        throw DbfError("Table " + m_name + " is open for reading only");
+    }
+    if (index >= m_recordCount || rec.size() != m_header.recordLength) {
+        throw DbfError("Table " + m_name + ": there is no record " + std::to_string(index + 1) + " to write");
+    }
+    m_file.writeAt(m_header.headerLength + static_cast<std::uint64_t>(index) * rec.size(), rec.data(), rec.size());
+    if (m_windowCount > 0 && index >= m_windowFirst && index < m_windowFirst + m_windowCount) {
+        std::memcpy(&m_window[static_cast<std::size_t>(index - m_windowFirst) * rec.size()], rec.data(), rec.size());
+    }
+    afterWrite();
+}
+
+void DbfTable::writeCount(std::uint32_t count) {
+    unsigned char bytes[7];
+    currentDateBytes(bytes);
+    for (int i = 0; i < 4; ++i) {
+        bytes[3 + i] = static_cast<unsigned char>(count >> (8 * i));
+    }
+    m_file.writeAt(1, bytes, sizeof bytes);
+    m_header.recordCount = count;
+}
+
+std::uint32_t DbfTable::appendRecord(std::string rec) {
+    if (m_mode == Mode::ReadOnly) {
+        throw DbfError("Table " + m_name + " is open for reading only");
+    }
+    if (rec.size() != m_header.recordLength) {
+        throw DbfError("Table " + m_name + ": a record of the wrong length cannot be appended");
+    }
+    if (m_recordCount == 0xFFFFFFFEu) {
+        throw DbfError("Table " + m_name + " is full");
+    }
+    for (auto& f : m_header.fields) {
+        if (f.type == '+' && FieldCodec::isNull(f, std::string_view(rec).substr(f.offset, f.length))) {
+            std::uint32_t value = std::max<std::uint32_t>(f.nextAutoIncrement, 1);
+            unsigned char next[4];
+            for (int i = 0; i < 4; ++i) {
+                next[i] = static_cast<unsigned char>((value + 1) >> (8 * i));
+            }
+            // The counter moves first: a crash in between skips a number rather than giving one twice.
+            m_file.writeAt(f.descriptorOffset + 40, next, sizeof next);
+            f.nextAutoIncrement = value + 1;
+            std::string bytes = FieldCodec::fromInteger(f, value);
+            std::memcpy(&rec[f.offset], bytes.data(), bytes.size());
+        }
+    }
+    const std::uint32_t index = m_recordCount;
+    rec.push_back(kEndOfFile);
+    m_file.writeAt(m_header.headerLength + static_cast<std::uint64_t>(index) * m_header.recordLength, rec.data(),
+                   rec.size());
+    writeCount(index + 1);
+    m_recordCount = index + 1;
+    afterWrite();
+    return index;
+}
+
+void DbfTable::setDeleted(std::uint32_t index, bool deleted) {
+    if (m_mode == Mode::ReadOnly) {
+        throw DbfError("Table " + m_name + " is open for reading only");
+    }
+    std::string rec(record(index));
+    rec[0] = deleted ? '*' : ' ';
+    writeRecord(index, rec);
+}
+
+std::string DbfTable::memoBytes(const FieldDef& field, std::string_view rec) const {
+    if (!m_memo.isOpen()) {
+        return {};
+    }
+    return m_memo.read(FieldCodec::memoBlock(field, rec.substr(field.offset, field.length)));
+}
+
+bool DbfTable::memoInRange(const FieldDef& field, std::string_view rec) const {
+    std::uint32_t block = FieldCodec::memoBlock(field, rec.substr(field.offset, field.length));
+    return block == 0 || (m_memo.isOpen() && m_memo.contains(block));
+}
+
+void DbfTable::storeMemo(const FieldDef& field, std::string& rec, std::string_view bytes) {
+    if (m_mode == Mode::ReadOnly) {
+        throw DbfError("Table " + m_name + " is open for reading only");
+    }
+    std::uint32_t block = 0;
+    if (!bytes.empty()) {
+        if (!m_memo.isOpen()) {
+            throw DbfError("Table " + m_name + " has no memo file for field " + field.name);
+        }
+        block = m_memo.append(bytes);
+    }
+    std::string pointer = FieldCodec::memoPointer(field, block);
+    std::memcpy(&rec[field.offset], pointer.data(), pointer.size());
+}
+
+std::string DbfTable::text(int field, std::string_view rec) const {
+    const FieldDef& f = m_header.fields.at(static_cast<std::size_t>(field));
+    if (f.type == 'M') {
+        return m_codePage->toUtf8(memoBytes(f, rec));
+    }
+    if (f.type == 'B' || f.type == 'G') {
+        std::string bytes = memoBytes(f, rec);
+        return bytes.empty() ? std::string() : "(binary, " + std::to_string(bytes.size()) + " bytes)";
+    }
+    return FieldCodec::toText(f, rec.substr(f.offset, f.length), *m_codePage);
+}
+
+void DbfTable::afterWrite() {
+    m_unsynced = true;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_syncPolicy == SyncPolicy::EveryWrite ||
+        (m_syncPolicy == SyncPolicy::Interval && now - m_lastSync >= std::chrono::seconds(1))) {
+        sync();
+    }
+}
+
+void DbfTable::sync() {
+    if (m_mode == Mode::ReadOnly) {
+        return;
+    }
+    if (m_memo.isOpen()) {
+        m_memo.sync();
+    }
+    m_file.sync();
+    m_unsynced = false;
+    m_lastSync = std::chrono::steady_clock::now();
+}
+
+} // namespace talvern::dbf

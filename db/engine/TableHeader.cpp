@@ -1,0 +1,259 @@
+#include "TableHeader.h"
+
+#include "DbfError.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace talvern::dbf {
+namespace {
+
+constexpr std::size_t kDescriptorLength = 32;
+constexpr std::size_t kLevel7DescriptorLength = 48;
+constexpr std::size_t kLevel7FieldsStart = 68;
+constexpr char kHeaderTerminator = 0x0D;
+
+std::uint16_t le16(std::string_view b, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+std::uint32_t le32(std::string_view b, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+void put16(std::string& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(std::string& b, std::size_t at, std::uint32_t v) {
+    put16(b, at, v & 0xFFFF);
+    put16(b, at + 2, v >> 16);
+}
+
+std::string nameFrom(std::string_view raw) {
+    auto end = raw.find('\0');
+    std::string name(raw.substr(0, end));
+    while (!name.empty() && name.back() == ' ') {
+        name.pop_back();
+    }
+    return name;
+}
+
+bool knownType(char type, bool level7) {
+    switch (type) {
+    case 'C': case 'N': case 'F': case 'L': case 'D': case 'M': case 'B': case 'G':
+        return true;
+    case 'I': case 'O': case '@': case '+':
+        return level7;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::uint8_t versionByte(TableFormat format) {
+    switch (format) {
+    case TableFormat::DBase3: return 0x03;
+    case TableFormat::DBase3Memo: return 0x83;
+    case TableFormat::DBase4Memo: return 0x8B;
+    case TableFormat::Level7: return 0x04;
+    case TableFormat::Level7Memo: return 0x8C;
+    }
+    return 0x03;
+}
+
+std::optional<TableFormat> formatFromVersion(std::uint8_t version) {
+    switch (version) {
+    case 0x03: return TableFormat::DBase3;
+    case 0x83: return TableFormat::DBase3Memo;
+    case 0x8B: return TableFormat::DBase4Memo;
+    case 0x04: return TableFormat::Level7;
+    case 0x8C: return TableFormat::Level7Memo;
+    default: return std::nullopt;
+    }
+}
+
+bool hasMemoFile(TableFormat format) {
+    return format == TableFormat::DBase3Memo || format == TableFormat::DBase4Memo || format == TableFormat::Level7Memo;
+}
+
+bool isLevel7(TableFormat format) { return format == TableFormat::Level7 || format == TableFormat::Level7Memo; }
+
+std::string formatName(TableFormat format) {
+    switch (format) {
+    case TableFormat::DBase3: return "dBASE III+";
+    case TableFormat::DBase3Memo: return "dBASE III+ with memo";
+    case TableFormat::DBase4Memo: return "dBASE IV with memo";
+    case TableFormat::Level7: return "dBASE level 7";
+    case TableFormat::Level7Memo: return "dBASE level 7 with memo";
+    }
+    return "dBASE";
+}
+
+TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableName) {
+    auto damaged = [&](const std::string& what) { return DbfError("Table " + tableName + " is damaged: " + what); };
+    if (bytes.size() < kPrefixLength) {
+        throw damaged("the file is shorter than a table header");
+    }
+    TableHeader h;
+    auto version = static_cast<std::uint8_t>(bytes[0]);
+    auto format = formatFromVersion(version);
+    if (!format) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", version);
+        throw DbfError("Table " + tableName + " is not a dBASE table this program can use (version byte " + hex + ")");
+    }
+    h.format = *format;
+    h.recordCount = le32(bytes, 4);
+    h.headerLength = le16(bytes, 8);
+    h.recordLength = le16(bytes, 10);
+    h.languageDriver = static_cast<std::uint8_t>(bytes[29]);
+
+    const bool level7 = isLevel7(h.format);
+    const std::size_t start = level7 ? kLevel7FieldsStart : kPrefixLength;
+    const std::size_t descLength = level7 ? kLevel7DescriptorLength : kDescriptorLength;
+    if (h.headerLength < start + 1) {
+        throw damaged("the header length " + std::to_string(h.headerLength) + " is too small");
+    }
+    if (bytes.size() < h.headerLength) {
+        throw damaged("the file ends inside its header");
+    }
+    if (h.recordLength < 2) {
+        throw damaged("the record length " + std::to_string(h.recordLength) + " is too small");
+    }
+
+    std::uint32_t offset = 1;
+    std::size_t pos = start;
+    bool terminated = false;
+    while (pos < h.headerLength) {
+        if (bytes[pos] == kHeaderTerminator) {
+            terminated = true;
+            break;
+        }
+        if (pos + descLength > h.headerLength) {
+            throw damaged("a field descriptor runs past the end of the header");
+        }
+        std::string_view d = bytes.substr(pos, descLength);
+        FieldDef f;
+        f.descriptorOffset = static_cast<std::uint32_t>(pos);
+        if (level7) {
+            f.name = nameFrom(d.substr(0, 32));
+            f.type = d[32];
+            f.length = static_cast<std::uint8_t>(d[33]);
+            f.decimals = static_cast<std::uint8_t>(d[34]);
+            f.nextAutoIncrement = le32(d, 40);
+        } else {
+            f.name = nameFrom(d.substr(0, 11));
+            f.type = d[11];
+            f.length = static_cast<std::uint8_t>(d[16]);
+            f.decimals = static_cast<std::uint8_t>(d[17]);
+        }
+        if (f.name.empty()) {
+            throw damaged("field " + std::to_string(h.fields.size() + 1) + " has no name");
+        }
+        if (!knownType(f.type, level7)) {
+            throw damaged("field " + f.name + " has an unknown type");
+        }
+        if (f.length == 0) {
+            throw damaged("field " + f.name + " has no width");
+        }
+        f.offset = offset;
+        offset += f.length;
+        if (offset > h.recordLength) {
+            throw damaged("the fields are wider than the record length " + std::to_string(h.recordLength));
+        }
+        h.fields.push_back(std::move(f));
+        pos += descLength;
+    }
+    if (!terminated && !level7 && pos != h.headerLength) {
+        throw damaged("the field list is not terminated");
+    }
+    if (h.fields.empty()) {
+        throw damaged("it has no fields");
+    }
+    return h;
+}
+
+void validateFieldSpec(TableFormat format, const FieldSpec& field) {
+    const bool level7 = isLevel7(format);
+    const std::size_t maxName = level7 ? 31 : 10;
+    if (field.name.empty() || field.name.size() > maxName) {
+        throw DbfError("Field name \"" + field.name + "\" must have 1 to " + std::to_string(maxName) + " characters");
+    }
+    if (!knownType(field.type, level7) || field.type == 'B' || field.type == 'G') {
+        throw DbfError(std::string("Field ") + field.name + ": type " + field.type + " cannot be created in " +
+                       formatName(format));
+    }
+    if (field.type == 'M' && !hasMemoFile(format)) {
+        throw DbfError("Field " + field.name + ": memo fields need a table with a memo file");
+    }
+    if (field.length == 0) {
+        throw DbfError("Field " + field.name + " needs a width");
+    }
+}
+
+void currentDateBytes(std::uint8_t out[3]) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    out[0] = static_cast<std::uint8_t>(std::clamp(local.tm_year, 0, 255));
+    out[1] = static_cast<std::uint8_t>(local.tm_mon + 1);
+    out[2] = static_cast<std::uint8_t>(local.tm_mday);
+}
+
+std::string TableHeader::build(TableFormat format, const std::vector<FieldSpec>& fields, std::uint8_t languageDriver) {
+    const bool level7 = isLevel7(format);
+    const std::size_t start = level7 ? kLevel7FieldsStart : kPrefixLength;
+    const std::size_t descLength = level7 ? kLevel7DescriptorLength : kDescriptorLength;
+    const std::size_t headerLength = start + descLength * fields.size() + 1;
+    std::size_t recordLength = 1;
+    for (const auto& f : fields) {
+        validateFieldSpec(format, f);
+        recordLength += f.length;
+    }
+    if (fields.empty() || headerLength > 0xFFFF || recordLength > 0xFFFF) {
+        throw DbfError("A table needs between 1 and about 2000 fields and records shorter than 65535 bytes");
+    }
+    std::string h(headerLength, '\0');
+    h[0] = static_cast<char>(versionByte(format));
+    std::uint8_t date[3];
+    currentDateBytes(date);
+    std::memcpy(&h[1], date, 3);
+    put32(h, 4, 0);
+    put16(h, 8, static_cast<std::uint32_t>(headerLength));
+    put16(h, 10, static_cast<std::uint32_t>(recordLength));
+    h[29] = static_cast<char>(languageDriver);
+    if (level7) {
+        // The language driver name field; left to the driver byte.
+        std::memcpy(&h[32], "DBWINEE0", 8);
+    }
+    std::size_t pos = start;
+    for (const auto& f : fields) {
+        if (level7) {
+            std::memcpy(&h[pos], f.name.data(), f.name.size());
+            h[pos + 32] = f.type;
+            h[pos + 33] = static_cast<char>(f.length);
+            h[pos + 34] = static_cast<char>(f.decimals);
+            if (f.type == '+') {
+                put32(h, pos + 40, 1);
+            }
+        } else {
+            std::memcpy(&h[pos], f.name.data(), f.name.size());
+            h[pos + 11] = f.type;
+            h[pos + 16] = static_cast<char>(f.length);
+            h[pos + 17] = static_cast<char>(f.decimals);
+        }
+        pos += descLength;
+    }
+    h[pos] = kHeaderTerminator;
+    return h;
+}
+
+} // namespace talvern::dbf

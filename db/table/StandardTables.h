@@ -1,0 +1,26 @@
+#pragma once
+
+#include "TableHeader.h"
+
+#include <string>
+#include <vector>
+
+namespace talvern::db {
+
+// The three tables of a site and their standard layout (see db/README.md for types and widths).
+enum class StandardTable { Users, Readers, Groups };
+
+// "osoby.dbf", "sprzet.dbf", "grupa.dbf".
+std::string standardFileName(StandardTable table);
+std::vector<dbf::FieldSpec> standardFields(StandardTable table);
+
+// Prepares the working directory at start-up. When none of the three tables exists, creates all three empty
+// (dBASE III+ with .dbt memo files) and returns true. When all exist, returns false and changes nothing.
+// When only some exist, creates nothing and throws DbfError naming the missing ones: a half set means the
+// program was started in the wrong folder.
+bool ensureStandardTables(const std::string& directory);
+
+// The value users are marked with when their group is removed.
+inline constexpr const char* kLackOfAssignment = "Lack of assignment!";
+
+} // namespace talvern::db

@@ -1,0 +1,652 @@
+#include "TTable.h"
+
+#include "FieldCodec.h"
+#include "TextFold.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace talvern::db {
+
+using dbf::DbfTable;
+using dbf::FieldCodec::isMemoType;
+
+TTable::TTable(std::string objectName) : m_objectName(std::move(objectName)) {}
+
+TTable::~TTable() {
+    try {
+        close();
+    } catch (...) {
+        // A change that cannot be stored at exit is lost; the file stays as it was.
+    }
+}
+
+void TTable::open(const std::string& path) {
+    if (m_file) {
+        close();
+    }
+    m_file = std::make_unique<DbfTable>(path, DbfTable::Mode::ReadWrite);
+    m_state = State::Browse;
+    try {
+        rebuildDeletedIndex();
+    } catch (...) {
+        m_file.reset();
+        m_state = State::Inactive;
+        throw;
+    }
+    m_memos.clear();
+    if (recordCount() > 0) {
+        goTo(1);
+        m_eof = false;
+    } else {
+        m_recNo = 0;
+        m_buffer = m_file->blankRecord();
+        m_eof = true;
+    }
+    notify(TableEvent::StateChanged);
+    notify(TableEvent::DataSetChanged);
+}
+
+void TTable::close() {
+    if (!m_file) {
+        return;
+    }
+    if (m_state == State::Edit || m_state == State::Insert) {
+        storeOrDrop();
+    }
+    m_file->sync();
+    m_file.reset();
+    m_deleted.clear();
+    m_memos.clear();
+    m_buffer.clear();
+    m_original.clear();
+    m_recNo = 0;
+    m_eof = true;
+    m_state = State::Inactive;
+    notify(TableEvent::StateChanged);
+    notify(TableEvent::DataSetChanged);
+}
+
+std::string TTable::tableName() const { return m_file ? m_file->name() : std::string(); }
+
+void TTable::requireOpen() const {
+    if (!m_file) {
+        throw DbfError((m_objectName.empty() ? std::string("The table") : m_objectName) + " is not open");
+    }
+}
+
+void TTable::rebuildDeletedIndex() {
+    m_deleted.clear();
+    const std::uint32_t count = m_file->recordCount();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (DbfTable::isDeleted(m_file->record(i))) {
+            m_deleted.push_back(i);
+        }
+    }
+}
+
+int TTable::recordCount() const {
+    return m_file ? static_cast<int>(m_file->recordCount() - m_deleted.size()) : 0;
+}
+
+int TTable::recNo() const {
+    if (m_state == State::Insert) {
+        return recordCount() + 1;
+    }
+    return m_recNo;
+}
+
+std::uint32_t TTable::physicalOf(int recNo) const {
+    // The live record k (from 0) sits at k + j, where j counts the deleted records before it: the first j
+    // with deleted[j] - j > k.
+    const auto k = static_cast<std::uint32_t>(recNo - 1);
+    std::size_t lo = 0, hi = m_deleted.size();
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        if (m_deleted[mid] - mid > k) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return k + static_cast<std::uint32_t>(lo);
+}
+
+int TTable::recNoOf(std::uint32_t physical) const {
+    auto before = std::lower_bound(m_deleted.begin(), m_deleted.end(), physical) - m_deleted.begin();
+    return static_cast<int>(physical - before) + 1;
+}
+
+void TTable::loadCurrent() {
+    m_buffer.assign(m_file->record(m_physical));
+    m_original = m_buffer;
+    m_memos.clear();
+}
+
+void TTable::goTo(int recNo) {
+    m_recNo = recNo;
+    m_physical = physicalOf(recNo);
+    loadCurrent();
+}
+
+void TTable::notify(TableEvent event, int field) {
+    if (m_disabled > 0) {
+        return;
+    }
+    m_notifier.notify(TableChange{event, field});
+}
+
+void TTable::setState(State state) {
+    if (m_state != state) {
+        m_state = state;
+        notify(TableEvent::StateChanged);
+    }
+}
+
+Subscription TTable::subscribe(TableListener listener) { return m_notifier.subscribe(std::move(listener)); }
+
+void TTable::disableControls() { ++m_disabled; }
+
+void TTable::enableControls() {
+    if (m_disabled == 0) {
+        return;
+    }
+    if (--m_disabled == 0) {
+        notify(TableEvent::DataSetChanged);
+    }
+}
+
+bool TTable::isModified() const {
+    if (m_state == State::Insert) {
+        if (m_buffer != m_file->blankRecord()) {
+            return true;
+        }
+        return std::any_of(m_memos.begin(), m_memos.end(), [](const auto& m) { return !m.second.empty(); });
+    }
+    if (m_state != State::Edit) {
+        return false;
+    }
+    if (m_buffer != m_original) {
+        return true;
+    }
+    auto* self = const_cast<TTable*>(this);
+    for (const auto& [field, text] : m_memos) {
+        if (!self->memoMatches(field, m_physical, text)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TTable::memoMatches(int field, std::uint32_t, std::string_view text) {
+    const auto& f = def(field);
+    return m_file->codePage().toUtf8(m_file->memoBytes(f, m_original)) == text;
+}
+
+void TTable::storeOrDrop() {
+    if (m_state != State::Edit && m_state != State::Insert) {
+        return;
+    }
+    if (isModified()) {
+        post();
+    } else {
+        cancel();
+    }
+}
+
+void TTable::first() {
+    requireOpen();
+    storeOrDrop();
+    if (isEmpty()) {
+        m_eof = true;
+        return;
+    }
+    goTo(1);
+    m_eof = false;
+    notify(TableEvent::RecordMoved);
+}
+
+void TTable::last() {
+    requireOpen();
+    storeOrDrop();
+    if (isEmpty()) {
+        m_eof = true;
+        return;
+    }
+    goTo(recordCount());
+    m_eof = false;
+    notify(TableEvent::RecordMoved);
+}
+
+void TTable::next() {
+    requireOpen();
+    storeOrDrop();
+    if (isEmpty()) {
+        m_eof = true;
+        return;
+    }
+    if (m_recNo >= recordCount()) {
+        m_eof = true;
+        return;
+    }
+    goTo(m_recNo + 1);
+    m_eof = false;
+    notify(TableEvent::RecordMoved);
+}
+
+void TTable::prior() {
+    requireOpen();
+    storeOrDrop();
+    if (isEmpty()) {
+        m_eof = true;
+        return;
+    }
+    m_eof = false;
+    if (m_recNo <= 1) {
+        return;
+    }
+    goTo(m_recNo - 1);
+    notify(TableEvent::RecordMoved);
+}
+
+void TTable::moveTo(int recNo) {
+    requireOpen();
+    if (recNo < 1 || recNo > recordCount()) {
+        throw DbfError("Table " + tableName() + ": there is no record " + std::to_string(recNo));
+    }
+    const bool inChange = m_state == State::Edit || m_state == State::Insert;
+    storeOrDrop();
+    m_eof = false;
+    if (recNo == m_recNo && !inChange) {
+        return;
+    }
+    goTo(recNo);
+    notify(TableEvent::RecordMoved);
+}
+
+const dbf::FieldDef& TTable::def(int index) const { return m_file->fields()[static_cast<std::size_t>(index)]; }
+
+int TTable::findField(std::string_view name) const { return m_file ? m_file->findField(name) : -1; }
+
+int TTable::fieldCount() const { return m_file ? static_cast<int>(m_file->fields().size()) : 0; }
+
+TField TTable::fieldByName(std::string_view name) {
+    requireOpen();
+    int index = m_file->findField(name);
+    if (index < 0) {
+        throw DbfError("Table " + tableName() + " has no field " + std::string(name));
+    }
+    return TField(this, index);
+}
+
+TField TTable::field(int index) {
+    requireOpen();
+    if (index < 0 || index >= fieldCount()) {
+        throw DbfError("Table " + tableName() + " has no field at position " + std::to_string(index) + " (it has " +
+                       std::to_string(fieldCount()) + " fields)");
+    }
+    return TField(this, index);
+}
+
+namespace {
+
+bool parseNumber(std::string_view s, double& out) {
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    if (!s.empty() && s.front() == '+') {
+        s.remove_prefix(1);
+    }
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size() && !s.empty();
+}
+
+std::string_view trimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+} // namespace
+
+bool TTable::locate(std::string_view fieldName, std::string_view value, bool ignoreCase) {
+    requireOpen();
+    TField target = fieldByName(fieldName);
+    storeOrDrop();
+    const dbf::FieldDef& f = def(target.index());
+    const int count = recordCount();
+
+    // Each kind compares in the cheapest form: text fields as file bytes when letter case counts.
+    std::string wantBytes;
+    std::string wantFolded;
+    double wantNumber = 0;
+    bool numeric = f.type == 'N' || f.type == 'F' || f.type == 'I' || f.type == '+' || f.type == 'O';
+    bool wantNumberValid = numeric && parseNumber(value, wantNumber);
+    if (f.type == 'C' && !ignoreCase) {
+        try {
+            wantBytes = m_file->codePage().fromUtf8(value);
+        } catch (const DbfError&) {
+            return false; // a text the table cannot even hold is in no record
+        }
+        wantBytes = std::string(trimRight(wantBytes));
+    } else {
+        wantFolded = ignoreCase ? foldCase(trimRight(value)) : std::string(trimRight(value));
+    }
+    if (numeric && !wantNumberValid && !trimRight(value).empty()) {
+        return false;
+    }
+
+    std::uint32_t physical = 0;
+    int found = 0;
+    for (int rec = 1; rec <= count; ++rec) {
+        physical = physicalOf(rec);
+        std::string_view record = m_file->record(physical);
+        std::string_view raw = record.substr(f.offset, f.length);
+        bool match;
+        if (f.type == 'C' && !ignoreCase) {
+            match = trimRight(raw) == wantBytes;
+        } else if (numeric && wantNumberValid) {
+            double have;
+            std::string text = dbf::FieldCodec::toText(f, raw, m_file->codePage());
+            match = parseNumber(text, have) && have == wantNumber;
+        } else {
+            std::string text = m_file->text(target.index(), record);
+            match = (ignoreCase ? foldCase(trimRight(text)) : std::string(trimRight(text))) == wantFolded;
+        }
+        if (match) {
+            found = rec;
+            break;
+        }
+    }
+    if (found == 0) {
+        return false;
+    }
+    goTo(found);
+    m_eof = false;
+    notify(TableEvent::RecordMoved);
+    return true;
+}
+
+void TTable::edit() {
+    requireOpen();
+    if (m_state == State::Edit || m_state == State::Insert) {
+        return;
+    }
+    if (isEmpty()) {
+        append();
+        return;
+    }
+    m_original = m_buffer;
+    m_memos.clear();
+    setState(State::Edit);
+}
+
+void TTable::append() {
+    requireOpen();
+    storeOrDrop();
+    m_buffer = m_file->blankRecord();
+    m_original = m_buffer;
+    m_memos.clear();
+    setState(State::Insert);
+    notify(TableEvent::RecordMoved);
+}
+
+void TTable::post() {
+    requireOpen();
+    if (m_state == State::Browse) {
+        return;
+    }
+    if (m_state == State::Edit && !isModified()) {
+        m_memos.clear();
+        m_eof = false;
+        setState(State::Browse);
+        return;
+    }
+    std::string record = m_buffer;
+    for (const auto& [field, text] : m_memos) {
+        if (m_state == State::Edit && memoMatches(field, m_physical, text)) {
+            continue;
+        }
+        m_file->storeMemo(def(field), record, m_file->codePage().fromUtf8(text));
+    }
+    if (m_state == State::Insert) {
+        m_physical = m_file->appendRecord(record);
+        m_recNo = recordCount();
+        m_buffer.assign(m_file->record(m_physical)); // autoincrement fields got their numbers
+    } else {
+        m_file->writeRecord(m_physical, record);
+        m_buffer = record;
+    }
+    const bool appended = m_state == State::Insert;
+    m_original = m_buffer;
+    m_memos.clear();
+    m_eof = false;
+    setState(State::Browse);
+    notify(appended ? TableEvent::DataSetChanged : TableEvent::RecordChanged);
+}
+
+void TTable::cancel() {
+    requireOpen();
+    if (m_state == State::Browse) {
+        return;
+    }
+    const bool wasInsert = m_state == State::Insert;
+    m_memos.clear();
+    if (wasInsert) {
+        if (isEmpty()) {
+            m_buffer = m_file->blankRecord();
+            m_original = m_buffer;
+        } else {
+            loadCurrent();
+        }
+    } else {
+        m_buffer = m_original;
+    }
+    setState(State::Browse);
+    notify(wasInsert ? TableEvent::RecordMoved : TableEvent::RecordChanged);
+}
+
+void TTable::deleteRecord() {
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (isEmpty()) {
+        throw DbfError("Table " + tableName() + " is empty: there is no record to delete");
+    }
+    if (m_state == State::Edit) {
+        m_buffer = m_original;
+        m_memos.clear();
+    }
+    m_file->setDeleted(m_physical, true);
+    m_deleted.insert(std::lower_bound(m_deleted.begin(), m_deleted.end(), m_physical), m_physical);
+    setState(State::Browse);
+    const int count = recordCount();
+    if (count == 0) {
+        m_recNo = 0;
+        m_buffer = m_file->blankRecord();
+        m_original = m_buffer;
+        m_eof = true;
+    } else {
+        goTo(std::min(m_recNo, count));
+        m_eof = false;
+    }
+    notify(TableEvent::DataSetChanged);
+}
+
+void TTable::refresh() {
+    requireOpen();
+    storeOrDrop();
+    rebuildDeletedIndex();
+    const int count = recordCount();
+    if (count == 0) {
+        m_recNo = 0;
+        m_buffer = m_file->blankRecord();
+        m_original = m_buffer;
+        m_eof = true;
+    } else {
+        int keep = m_recNo;
+        if (m_physical < m_file->recordCount() && !std::binary_search(m_deleted.begin(), m_deleted.end(), m_physical)) {
+            keep = recNoOf(m_physical);
+        }
+        goTo(std::clamp(keep, 1, count));
+        m_eof = false;
+    }
+    notify(TableEvent::DataSetChanged);
+}
+
+std::string TTable::recordText(std::string_view record, int field) { return m_file->text(field, record); }
+
+std::string TTable::valueAt(int recNo, int field) {
+    requireOpen();
+    if (field < 0 || field >= fieldCount() || recNo < 1 || recNo > recordCount()) {
+        throw DbfError("Table " + tableName() + ": no value at row " + std::to_string(recNo) + ", column " +
+                       std::to_string(field));
+    }
+    if (recNo == m_recNo && m_state == State::Edit) {
+        return TField(this, field).asString();
+    }
+    return recordText(m_file->record(physicalOf(recNo)), field);
+}
+
+std::int64_t TTable::integerAt(int recNo, int field) {
+    requireOpen();
+    if (field < 0 || field >= fieldCount() || recNo < 1 || recNo > recordCount()) {
+        throw DbfError("Table " + tableName() + ": no value at row " + std::to_string(recNo) + ", column " +
+                       std::to_string(field));
+    }
+    if (recNo == m_recNo && m_state == State::Edit) {
+        return TField(this, field).asInteger();
+    }
+    const auto& f = def(field);
+    return dbf::FieldCodec::toInteger(f, m_file->record(physicalOf(recNo)).substr(f.offset, f.length),
+                                      m_file->codePage());
+}
+
+// Field access on the current record.
+
+std::string_view TTable::rawField(int index) const {
+    const auto& f = def(index);
+    return std::string_view(m_buffer).substr(f.offset, f.length);
+}
+
+std::string TTable::memoText(int index) {
+    auto pending = m_memos.find(index);
+    if (pending != m_memos.end()) {
+        return pending->second;
+    }
+    if (m_state == State::Insert || isEmpty()) {
+        return {};
+    }
+    return m_file->text(index, m_buffer);
+}
+
+void TTable::requireChange(const char* what) const {
+    requireOpen();
+    if (m_state != State::Edit && m_state != State::Insert) {
+        throw DbfError("Table " + tableName() + " is not being edited: " + what + " needs edit or append first");
+    }
+}
+
+void TTable::setRaw(int index, const std::string& bytes) {
+    const auto& f = def(index);
+    if (std::string_view(m_buffer).substr(f.offset, f.length) == bytes) {
+        return;
+    }
+    m_buffer.replace(f.offset, f.length, bytes);
+    notify(TableEvent::RecordChanged, index);
+}
+
+void TTable::setMemo(int index, std::string text) {
+    if (memoText(index) == text) {
+        return;
+    }
+    m_file->codePage().fromUtf8(text); // refuses characters the table cannot hold now, not at post
+    m_memos[index] = std::move(text);
+    notify(TableEvent::RecordChanged, index);
+}
+
+const std::string& TField::name() const { return m_table->def(m_index).name; }
+
+char TField::type() const { return m_table->def(m_index).type; }
+
+int TField::width() const { return m_table->def(m_index).length; }
+
+std::string TField::asString() const {
+    m_table->requireOpen();
+    if (isMemoType(type())) {
+        return m_table->memoText(m_index);
+    }
+    return dbf::FieldCodec::toText(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
+}
+
+std::int64_t TField::asInteger() const {
+    m_table->requireOpen();
+    if (isMemoType(type())) {
+        throw DbfError("Field " + name() + " is a note and holds no number");
+    }
+    return dbf::FieldCodec::toInteger(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
+}
+
+bool TField::asBoolean() const {
+    m_table->requireOpen();
+    if (isMemoType(type())) {
+        throw DbfError("Field " + name() + " is a note and holds no logical value");
+    }
+    return dbf::FieldCodec::toBoolean(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
+}
+
+bool TField::isNull() const {
+    m_table->requireOpen();
+    if (isMemoType(type())) {
+        return m_table->memoText(m_index).empty();
+    }
+    return dbf::FieldCodec::isNull(m_table->def(m_index), m_table->rawField(m_index));
+}
+
+void TField::setAsString(std::string_view text) {
+    m_table->requireChange("setting a field");
+    if (type() == 'M') {
+        m_table->setMemo(m_index, std::string(text));
+        return;
+    }
+    if (type() == 'B' || type() == 'G') {
+        throw DbfError("Field " + name() + " holds binary data and cannot be set as text");
+    }
+    m_table->setRaw(m_index, dbf::FieldCodec::fromText(m_table->def(m_index), text, m_table->m_file->codePage()));
+}
+
+void TField::setAsInteger(std::int64_t value) {
+    m_table->requireChange("setting a field");
+    if (type() == 'M') {
+        m_table->setMemo(m_index, std::to_string(value));
+        return;
+    }
+    m_table->setRaw(m_index, dbf::FieldCodec::fromInteger(m_table->def(m_index), value));
+}
+
+void TField::setAsBoolean(bool value) {
+    m_table->requireChange("setting a field");
+    if (type() == 'C') {
+        setAsString(value ? "True" : "False");
+        return;
+    }
+    m_table->setRaw(m_index, dbf::FieldCodec::fromBoolean(m_table->def(m_index), value));
+}
+
+void TField::clear() {
+    m_table->requireChange("clearing a field");
+    if (isMemoType(type())) {
+        m_table->setMemo(m_index, {});
+        return;
+    }
+    m_table->setRaw(m_index, dbf::FieldCodec::blank(m_table->def(m_index)));
+}
+
+} // namespace talvern::db
