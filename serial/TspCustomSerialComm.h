@@ -1,0 +1,60 @@
+#pragma once
+// TspCustomSerialComm: the serial port selected by number, "COM<n>".
+//
+// COM<n> is resolved through the user's COM-port map (ComPortMap.h); without an entry it is the
+// built-in port /dev/ttyS<n-1>. The port is opened read-write, non-blocking, close-on-exec,
+// without becoming the controlling terminal, and for exclusive use (flock and TIOCEXCL): a
+// second opener, another TALVERN or another program, gets the open error.
+//
+// The open error's text is "Device \"COM<n>\" Open Error !!!\r<system error text>".
+
+#include "ComPortMap.h"
+#include "TspCustomComm.h"
+
+#include <optional>
+
+namespace talvern::serial {
+
+class TspCustomSerialComm : public TspCustomComm {
+public:
+    explicit TspCustomSerialComm(SerialBackend* backend = nullptr);
+
+    THandle CreateHandle() override;
+    void SelectDevice(int index) override;
+    int DeviceIndex() const override;
+    void EnumerateDevices() override;
+    void RefreshDevices() override;
+    std::string GetPortName() const override; // "COM%u" of ComPortNo
+
+    // Virtual operations added here, in their slot order.
+    // 36, 37: the stored port setup as one 49-byte value: the line record, the time-outs and the
+    // port number. Kept in a file named by the three parts under the user's configuration folder.
+    virtual void SaveConfig(const std::string& rootKey, const std::string& keyPath, const std::string& valueName);
+    virtual void LoadConfig(const std::string& rootKey, const std::string& keyPath, const std::string& valueName);
+    virtual std::string ReadPnPId();  // 38
+    virtual void TestConnection();    // 39
+
+    uint16_t ComPortNo() const { return m_comPortNo; }
+    // Closes an open port, changes the number and reopens (which can throw like an open).
+    void SetComPortNo(uint16_t value);
+    TComPort ComPort() const;
+    void SetComPort(TComPort value); // cpCOMxx changes nothing
+    TspEnumPorts EnumPorts() const { return m_enumPorts; }
+    void SetEnumPorts(TspEnumPorts value) { m_enumPorts = value; }
+
+    // The device path the port number resolves to now.
+    std::string DevicePath() const;
+    // A map other than the user's (tests, tools).
+    void SetPortMap(ComPortMap map) { m_portMap = std::move(map); }
+
+    // errno of the last failed open, 0 after a successful one.
+    int LastOpenError() const { return m_lastOpenError; }
+
+private:
+    uint16_t m_comPortNo = 1;
+    TspEnumPorts m_enumPorts = TspEnumPorts::epQuickAll;
+    ComPortMap m_portMap;
+    int m_lastOpenError = 0;
+};
+
+} // namespace talvern::serial

@@ -1,0 +1,253 @@
+// The component on real pseudo-terminals; the test plays the far side and runs the main loop.
+
+#include "SerialError.h"
+#include "SerialTestSupport.h"
+#include "TspComm.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+using namespace talvern::serial;
+using namespace talvern::serial::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class TspCommPtyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_map.map().setEntry(1, m_pty.path());
+        m_rs.SetPortMap(m_map.map());
+        m_rs.SetMainThreadDispatcher(m_loop.dispatcher());
+        m_rs.SetStreamProtocol(TStreamProtocol::spNone); // as the program stores it
+        m_rs.SetErrorDisplay([this](const std::string& text) { m_shown.push_back(text); });
+        m_rs.OnAfterReceive = [this](TspBaseIO* com, const uint8_t* data, uint32_t n) {
+            EXPECT_EQ(com, &m_rs);
+            EXPECT_TRUE(m_loop.onMainThread());
+            m_received.append(reinterpret_cast<const char*>(data), n);
+            ++m_receiveCalls;
+        };
+        m_rs.OnClose = [this](TspBaseIO*) { ++m_closes; };
+    }
+
+    TempMap m_map;
+    PtyPair m_pty;
+    MainLoop m_loop;
+    TspComm m_rs;
+    std::string m_received;
+    int m_receiveCalls = 0;
+    std::atomic<int> m_closes{0};
+    std::vector<std::string> m_shown;
+};
+
+TEST_F(TspCommPtyTest, OpensSendsAndReceivesInOrderOnTheMainThread) {
+    m_rs.SetActive(true);
+    ASSERT_TRUE(m_rs.Active());
+    EXPECT_EQ(m_rs.GetPortName(), "COM1");
+
+    const std::string frame("\x5A\x03\x10\x00\x49", 5);
+    m_rs.SendString(frame);
+    EXPECT_EQ(m_pty.read(frame.size()), frame);
+
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        const std::string chunk = "<" + std::to_string(i) + std::string(static_cast<size_t>(i % 37), 'x') + ">";
+        expected += chunk;
+        m_pty.write(chunk);
+        if (i % 50 == 0)
+            std::this_thread::sleep_for(2ms);
+    }
+    EXPECT_TRUE(m_loop.pumpUntil([&] { return m_received.size() >= expected.size(); }));
+    EXPECT_EQ(m_received, expected); // split or merged, but every byte, in order
+    EXPECT_GE(m_receiveCalls, 1);
+
+    m_rs.SendChar(0x41);
+    m_rs.SendData("BCD", 3);
+    m_rs.SendString("EF");
+    EXPECT_EQ(m_pty.read(6), "ABCDEF");
+
+    m_rs.SetActive(false);
+    EXPECT_FALSE(m_rs.Active());
+    EXPECT_EQ(m_closes, 1);
+}
+
+TEST_F(TspCommPtyTest, LineSettingsReachTheDevice) {
+    m_rs.SetActive(true);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(m_pty.far(), &tio), 0); // a pty shares the termios between its sides
+    EXPECT_EQ(::cfgetospeed(&tio), B19200);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+
+    m_rs.SetBaudRate(115200); // applied at once, without a close
+    ASSERT_EQ(::tcgetattr(m_pty.far(), &tio), 0);
+    EXPECT_EQ(::cfgetospeed(&tio), B115200);
+    m_rs.SetStreamProtocol(TStreamProtocol::spXonXoff);
+    ASSERT_EQ(::tcgetattr(m_pty.far(), &tio), 0);
+    EXPECT_NE(tio.c_iflag & IXON, 0u);
+    EXPECT_EQ(m_closes, 0);
+}
+
+TEST_F(TspCommPtyTest, ComPortChangedWhileOpenClosesAndReopens) {
+    PtyPair second;
+    m_map.map().setEntry(2, second.path());
+    m_rs.SetActive(true);
+    m_rs.SetComPort(TComPort::cpCOM2);
+    EXPECT_EQ(m_closes, 1);
+    EXPECT_TRUE(m_rs.Active());
+    EXPECT_EQ(m_rs.ComPortNo(), 2);
+    m_rs.SendString("on two");
+    EXPECT_EQ(second.read(6), "on two");
+    second.write("back");
+    EXPECT_TRUE(m_loop.pumpUntil([&] { return m_received == "back"; }));
+
+    m_rs.SetComPort(TComPort::cpCOMxx); // ignored
+    EXPECT_EQ(m_rs.ComPortNo(), 2);
+    EXPECT_EQ(m_closes, 1);
+}
+
+TEST_F(TspCommPtyTest, DeactivatingAClosedPortFiresNothing) {
+    m_rs.SetActive(false);
+    EXPECT_EQ(m_closes, 0);
+    m_rs.SendString("nothing"); // closed: nothing written, nothing reported
+    int errors = 0;
+    m_rs.OnCommError = [&](TspBaseIO*, uint32_t, uint32_t, TComStateFlags, bool&) { ++errors; };
+    m_rs.SendChar('x');
+    m_rs.SendData("x", 1);
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(m_pty.read(1, 50ms), "");
+}
+
+TEST_F(TspCommPtyTest, MissingDeviceRaisesTheOpenErrorAndStaysInactive) {
+    m_map.map().setEntry(3, m_map.folder() + "/no-such-device");
+    m_rs.SetComPortNo(3);
+    TTraceStates traced;
+    m_rs.OnTraceState = [&](TspBaseIO*, TTraceStates flags) { traced = flags; };
+    try {
+        m_rs.SetActive(true);
+        FAIL() << "no error raised";
+    } catch (const SerialError& error) {
+        EXPECT_EQ(std::string(error.what()), "Device \"COM3\" Open Error !!!\rNo such file or directory");
+    }
+    EXPECT_FALSE(m_rs.Active());
+    EXPECT_EQ(m_closes, 0);
+    EXPECT_EQ(traced, TTraceStates{TTraceState::tsTxEmpty}); // the close before the open still reports
+}
+
+TEST_F(TspCommPtyTest, FatalErrorHandlerCanKeepTheOpenErrorQuiet) {
+    m_map.map().setEntry(3, m_map.folder() + "/no-such-device");
+    m_rs.SetComPortNo(3);
+    std::string seen;
+    m_rs.OnFatalError = [&](TspBaseIO*, uint32_t code, uint32_t detail, const std::string& text, bool& raise) {
+        EXPECT_EQ(code, 1u);
+        EXPECT_EQ(detail, 0u);
+        seen = text;
+        raise = false;
+    };
+    EXPECT_NO_THROW(m_rs.SetActive(true));
+    EXPECT_FALSE(m_rs.Active());
+    EXPECT_EQ(seen.rfind("Device \"COM3\" Open Error !!!\r", 0), 0u);
+}
+
+TEST_F(TspCommPtyTest, SecondOpenOfTheSamePortFails) {
+    m_rs.SetActive(true);
+    TspComm other;
+    other.SetPortMap(m_map.map());
+    try {
+        other.SetActive(true);
+        FAIL() << "the port was opened twice";
+    } catch (const SerialError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Device \"COM1\" Open Error !!!\r", 0), 0u);
+    }
+    EXPECT_FALSE(other.Active());
+    EXPECT_EQ(other.LastOpenError(), EBUSY);
+    m_rs.SetActive(false);
+    EXPECT_NO_THROW(other.SetActive(true)); // free again after the close
+    EXPECT_TRUE(other.Active());
+}
+
+TEST_F(TspCommPtyTest, ExceptionInReceiveHandlerIsShownOncePerEventAndLaterEventsArrive) {
+    int calls = 0;
+    m_rs.OnAfterReceive = [&](TspBaseIO*, const uint8_t* data, uint32_t n) {
+        ++calls;
+        m_received.append(reinterpret_cast<const char*>(data), n);
+        throw std::runtime_error("bad frame");
+    };
+    m_rs.SetActive(true);
+    for (const char* part : {"a", "b", "c"}) {
+        const size_t before = m_received.size();
+        m_pty.write(part);
+        ASSERT_TRUE(m_loop.pumpUntil([&] { return m_received.size() > before; }));
+    }
+    EXPECT_EQ(m_received, "abc");
+    EXPECT_EQ(m_shown.size(), static_cast<size_t>(calls));
+    for (const auto& text : m_shown)
+        EXPECT_EQ(text, "bad frame");
+    EXPECT_TRUE(m_rs.Active());
+}
+
+TEST_F(TspCommPtyTest, BytesWithoutReceiverWaitInTheQueueUntilOneIsAssigned) {
+    auto handler = m_rs.OnAfterReceive;
+    m_rs.OnAfterReceive = nullptr;
+    m_rs.SetActive(true);
+    m_pty.write("early");
+    m_loop.pumpFor(100ms);
+    m_rs.OnAfterReceive = handler;
+    m_pty.write("+late");
+    EXPECT_TRUE(m_loop.pumpUntil([&] { return m_received == "early+late"; }));
+}
+
+TEST_F(TspCommPtyTest, WithoutMainThreadTheMessageThreadDelivers) {
+    std::mutex mutex;
+    std::string received;
+    bool onMain = true;
+    m_rs.SetUseMainThread(false);
+    m_rs.OnAfterReceive = [&](TspBaseIO*, const uint8_t* data, uint32_t n) {
+        std::lock_guard lock(mutex);
+        received.append(reinterpret_cast<const char*>(data), n);
+        onMain = m_loop.onMainThread();
+    };
+    m_rs.SetActive(true);
+    m_pty.write("direct");
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex);
+            if (received == "direct" || std::chrono::steady_clock::now() > until)
+                break;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(received, "direct");
+    EXPECT_FALSE(onMain);
+}
+
+TEST_F(TspCommPtyTest, CloseFromInsideTheReceiveHandler) {
+    m_rs.OnAfterReceive = [&](TspBaseIO*, const uint8_t* data, uint32_t n) {
+        m_received.append(reinterpret_cast<const char*>(data), n);
+        m_rs.SetActive(false);
+    };
+    m_rs.SetActive(true);
+    m_pty.write("bye");
+    EXPECT_TRUE(m_loop.pumpUntil([&] { return !m_rs.Active(); }));
+    EXPECT_EQ(m_closes, 1);
+    m_loop.pumpFor(50ms);
+}
+
+TEST_F(TspCommPtyTest, NoReceiveAfterTheCloseOfANormalClose) {
+    m_rs.SetActive(true);
+    m_pty.write("pending");
+    std::this_thread::sleep_for(20ms); // the event is queued for the main thread, not yet run
+    m_rs.SetActive(false);
+    const size_t afterClose = m_received.size();
+    m_loop.pumpFor(100ms);
+    EXPECT_EQ(m_received.size(), afterClose);
+}
+
+} // namespace
