@@ -1,0 +1,26 @@
+#pragma once
+// The program's windows, created in start-up order: the main window first (which opens the tables
+// and runs its start-up steps), then the About, transfer and card information windows, hidden.
+
+#include "TForm1.h"
+#include "TForm2.h"
+#include "TForm3.h"
+#include "TForm4.h"
+
+#include <memory>
+
+namespace talvern {
+
+struct Program {
+    // Destroyed in reverse: the card information window lets go of the users table before the
+    // main window closes it.
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm4> Form4;
+};
+
+// Throws the storage layer's error when a table cannot be opened; the program then ends.
+std::unique_ptr<Program> createProgram();
+
+} // namespace talvern

@@ -1,0 +1,24 @@
+// TALVERN: the desktop management program of a card-based access-control site. It works on the
+// three tables of the working directory and takes no command-line arguments.
+
+#include "OperatorMessages.h"
+#include "Program.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("talvern"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/talvern/icon.png")));
+
+    std::unique_ptr<talvern::Program> program;
+    try {
+        program = talvern::createProgram();
+    } catch (const std::exception& error) {
+        // The main window could not be built, most often a table that cannot be opened.
+        talvern::OperatorMessages::showError(error);
+        return 1;
+    }
+    program->Form1->show();
+    return application.exec();
+}

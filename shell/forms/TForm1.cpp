@@ -1,0 +1,238 @@
+#include "TForm1.h"
+
+#include "AuxiliaryWindow.h"
+#include "CaptionSet.h"
+#include "DesktopShell.h"
+#include "MakerContact.h"
+#include "OperatorMessages.h"
+#include "SettingsPage.h"
+#include "StandardTables.h"
+#include "TForm2.h"
+#include "ui_TForm1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QWindow>
+
+namespace talvern {
+
+namespace {
+
+constexpr QSize kLockedClientSize(399, 199);
+constexpr QRect kWorkingFrame(234, 100, 693, 570);
+constexpr int kStatusBarHeight = 23;
+constexpr int kFontPixels = 13;
+constexpr int kPasswordFontPixels = 15;
+
+// Runs a handler under the standard error display.
+template <typename Handler>
+auto guarded(TForm1* form, Handler handler) {
+    return [form, handler] { OperatorMessages::runHandler([&] { (form->*handler)(); }); };
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TForm1>()) {
+    m_ui->setupUi(this);
+    buildLayout();
+    openTables();
+    installPages();
+
+    m_timer3 = new QTimer(this);
+    m_timer3->setObjectName(QStringLiteral("Timer3"));
+    m_timer3->setInterval(50);
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(100);
+
+    connectHandlers();
+    showLockedLayout();
+    m_timer3->start();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The pages are bound to the tables: they go before the tables close.
+    delete takeCentralWidget();
+}
+
+void TForm1::openTables() {
+    // A new site starts with the three tables empty; a half set of them is an error that names the
+    // missing ones, since it means the program was started in the wrong folder.
+    db::ensureStandardTables(".");
+    m_table1.open(db::standardFileName(db::StandardTable::Users));
+    m_table2.open(db::standardFileName(db::StandardTable::Readers));
+    m_table3.open(db::standardFileName(db::StandardTable::Groups));
+    m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
+    m_groupTracking->follow();
+}
+
+void TForm1::buildLayout() {
+    // A fixed-size tool window whose only frame button is the close box.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont font = this->font();
+    font.setFamily(QStringLiteral("sans-serif"));
+    font.setPixelSize(kFontPixels);
+    setFont(font);
+    setWindowIcon(QIcon(QStringLiteral(":/talvern/icon.png")));
+
+    // The password entry: yellow on navy, no border, every character shown as the same square.
+    QLineEdit* password = m_ui->Edit5;
+    QFont passwordFont = password->font();
+    passwordFont.setPixelSize(kPasswordFontPixels);
+    password->setFont(passwordFont);
+    password->setStyleSheet(QStringLiteral("QLineEdit { color: yellow; background: navy; border: none;"
+                                           " lineedit-password-character: 9632; }"));
+    m_ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+
+    // The status bar carries one full-width line of text and no size grip.
+    m_ui->Status->setFixedHeight(kStatusBarHeight);
+    m_ui->Status->setSizeGripEnabled(false);
+    m_statusText = new QLabel(m_ui->Status);
+    m_statusText->setObjectName(QStringLiteral("StatusText"));
+    m_statusText->setAccessibleName(QStringLiteral("Stan połączenia"));
+    m_ui->Status->addWidget(m_statusText, 1);
+
+    m_settingsPage = new SettingsPage(m_ui->TabSheet4);
+    m_settingsPage->move(0, 0);
+}
+
+void TForm1::installPages() {
+    // The Users, Groups and Readers pages go into TabSheet1, TabSheet2 and TabSheet3.
+}
+
+void TForm1::connectHandlers() {
+    connect(m_ui->Uytkownicy1, &QAction::triggered, this, guarded(this, &TForm1::Uytkownicy1Click));
+    connect(m_ui->Grupy1, &QAction::triggered, this, guarded(this, &TForm1::Grupy1Click));
+    connect(m_ui->Czytniki1, &QAction::triggered, this, guarded(this, &TForm1::Czytniki1Click));
+    connect(m_ui->Oprogramie1, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie1Click));
+    connect(m_ui->Oprogramie2, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie2Click));
+
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm1::BitBtn1Click));
+    // BitBtn1 is the window's default button: Enter in the password entry presses it.
+    connect(m_ui->Edit5, &QLineEdit::returnPressed, m_ui->BitBtn1, &QPushButton::click);
+
+    connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
+    connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
+    connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
+    connect(m_settingsPage->Button16(), &QPushButton::clicked, this, guarded(this, &TForm1::Button16Click));
+    connect(m_settingsPage->Button17(), &QPushButton::clicked, this, guarded(this, &TForm1::Button17Click));
+}
+
+void TForm1::showLockedLayout() {
+    setFixedSize(kLockedClientSize);
+    m_ui->MainMenu1->setVisible(false);
+    for (QMenu* top : {m_ui->Edycja1, m_ui->Port1, m_ui->Pomoc1})
+        top->menuAction()->setVisible(false);
+    m_ui->Bevel1->setVisible(false);
+    m_ui->Zakladka->setVisible(false);
+    m_ui->Zakladka->setCurrentIndex(0);
+    m_ui->Memo1->setVisible(false);
+    m_ui->Status->setVisible(false);
+    m_ui->Image1->setVisible(true);
+    m_ui->Edit5->setVisible(true);
+    m_ui->BitBtn1->setVisible(true);
+    m_ui->Edit5->setFocus();
+    setFocusProxy(m_ui->Edit5);
+}
+
+void TForm1::unlock() {
+    m_ui->Edit5->setVisible(false);
+    m_ui->BitBtn1->setVisible(false);
+    setFocusProxy(nullptr);
+
+    // The working layout's place is given for the outer frame; the client area is what is left.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setFixedSize(kWorkingFrame.width() - frame.left() - frame.right(),
+                 kWorkingFrame.height() - frame.top() - frame.bottom());
+    move(kWorkingFrame.topLeft());
+
+    m_ui->MainMenu1->setVisible(true);
+    for (QMenu* top : {m_ui->Edycja1, m_ui->Port1, m_ui->Pomoc1})
+        top->menuAction()->setVisible(true);
+    m_ui->Image1->setVisible(false);
+    m_ui->Bevel1->setVisible(true);
+    m_ui->Zakladka->setVisible(true);
+    m_ui->Status->setVisible(true);
+    m_locked = false;
+    repaint();
+}
+
+void TForm1::centreOnScreen() { talvern::centreOnScreen(*this); }
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_centred && m_locked) {
+        m_centred = true;
+        centreOnScreen();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    // Closing the main window ends the program, even with a secondary window still open.
+    if (event->isAccepted())
+        QCoreApplication::quit();
+}
+
+void TForm1::setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardInfo) {
+    m_form2 = about;
+    m_form3 = transfer;
+    m_form4 = cardInfo;
+}
+
+QTabWidget* TForm1::Zakladka() const { return m_ui->Zakladka; }
+QStatusBar* TForm1::Status() const { return m_ui->Status; }
+QPlainTextEdit* TForm1::Memo1() const { return m_ui->Memo1; }
+QAction* TForm1::COM11() const { return m_ui->COM11; }
+QAction* TForm1::Rozcz1() const { return m_ui->Rozcz1; }
+QAction* TForm1::COM12() const { return m_ui->COM12; }
+QAction* TForm1::COM22() const { return m_ui->COM22; }
+QAction* TForm1::COM21() const { return m_ui->COM21; }
+QAction* TForm1::COM41() const { return m_ui->COM41; }
+
+void TForm1::setStatusText(const QString& text) { m_statusText->setText(text); }
+QString TForm1::statusText() const { return m_statusText->text(); }
+
+void TForm1::ApplyCaptions() {
+    const QStringList missing = applyCaptionSet(*this);
+    if (!missing.isEmpty())
+        qWarning("Caption set: no control for %s", qPrintable(missing.join(QStringLiteral(", "))));
+}
+
+void TForm1::Uytkownicy1Click() { m_ui->Zakladka->setCurrentIndex(0); }
+void TForm1::Grupy1Click() { m_ui->Zakladka->setCurrentIndex(1); }
+void TForm1::Czytniki1Click() { m_ui->Zakladka->setCurrentIndex(2); }
+
+void TForm1::Oprogramie1Click() {
+    // The help file is looked for by name in the working directory; without it nothing happens.
+    const QFileInfo help(QStringLiteral("access.chm"));
+    if (help.isFile())
+        desktop::open(QUrl::fromLocalFile(help.absoluteFilePath()));
+}
+
+void TForm1::Oprogramie2Click() {
+    if (!m_form2)
+        return;
+    // Hidden and shown again, so that it comes to the front whether or not it was open.
+    m_form2->hide();
+    m_form2->show();
+    m_form2->raise();
+    m_form2->activateWindow();
+}
+
+void TForm1::Button16Click() { desktop::open(QUrl(QString::fromLatin1(maker::kWebAddress))); }
+
+void TForm1::Button17Click() {
+    desktop::open(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(maker::kEmailAddress)));
+}
+
+} // namespace talvern

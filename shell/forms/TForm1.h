@@ -1,0 +1,164 @@
+#pragma once
+// The main window: the locked layout shown at start, the working layout shown once the operator
+// lock accepts a password, the menus, the status bar, the page notebook `Zakladka`, the timers,
+// the three tables and the shared state that the card operations read (port, system code,
+// passwords).
+//
+// Construction builds the layout, opens the three tables of the working directory (creating them
+// empty when none exists; a table that cannot be opened throws, and the program ends), starts
+// `Timer3` and then runs `FormCreate`. The handlers keep the names the site's
+// documentation uses (`Button5Click`, `BitBtn1Click`, ...); each runs under the standard error
+// display, so an error ends that handler and is shown to the operator.
+
+#include "GroupTracking.h"
+#include "TDataSource.h"
+#include "TTable.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace talvern {
+
+class SettingsPage;
+class TForm2;
+class TForm3;
+class TForm4;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The secondary windows, created after the main window by the program entry.
+    void setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardInfo);
+    TForm2* Form2() const { return m_form2; }
+    TForm3* Form3() const { return m_form3; }
+    TForm4* Form4() const { return m_form4; }
+
+    // Shared state, kept for the whole run.
+    int portNumber() const { return m_portNumber; }
+    void setPortNumber(int port) { m_portNumber = port; }
+    QString portLabel() const { return m_portLabel; }
+    void setPortLabel(const QString& label) { m_portLabel = label; }
+    int systemCode() const { return m_systemCode; }
+    QString adminPassword() const { return m_adminPassword; }
+    QString userPassword() const { return m_userPassword; }
+    bool isLocked() const { return m_locked; }
+    // The old system code: the text of the old-code entry `Edit2` of the Readers page.
+    QString oldSystemCodeText() const;
+    void setOldSystemCodeText(const QString& text);
+
+    // The three tables, open for the whole run, and the data sources that bind controls to them.
+    db::TTable& Table1() { return m_table1; } // osoby.dbf, users
+    db::TTable& Table2() { return m_table2; } // sprzet.dbf, readers
+    db::TTable& Table3() { return m_table3; } // grupa.dbf, groups
+    db::TDataSource& DataSource1() { return m_dataSource1; }
+    db::TDataSource& DataSource2() { return m_dataSource2; }
+    db::TDataSource& DataSource3() { return m_dataSource3; }
+    db::GroupTracking& groupTracking() { return *m_groupTracking; }
+
+    // Controls the card operations and the programmer link work with.
+    QTabWidget* Zakladka() const;
+    QStatusBar* Status() const;
+    QPlainTextEdit* Memo1() const;
+    QTimer* Timer1() const { return m_timer1; }
+    QTimer* Timer3() const { return m_timer3; }
+    QAction* COM11() const;  // "Połącz"
+    QAction* Rozcz1() const; // "Rozłącz"
+    QAction* COM12() const;  // "COM1"
+    QAction* COM22() const;  // "COM2"
+    QAction* COM21() const;  // "COM3"
+    QAction* COM41() const;  // "COM4"
+    SettingsPage* settingsPage() const { return m_settingsPage; }
+
+    // The one line of the status bar.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+    // Writes the port number to "Port" (the key must exist; it is not created here).
+    void SavePortSetting();
+
+    // The start-up steps, run once by the constructor.
+    void FormCreate();
+    void ApplyCaptions();
+
+    // Menu handlers.
+    void Uytkownicy1Click();
+    void Grupy1Click();
+    void Czytniki1Click();
+    void Oprogramie1Click();
+    void Oprogramie2Click();
+
+    // Operator lock and Settings page handlers.
+    void BitBtn1Click();
+    void Button5Click();
+    void Button15Click();
+    void Button11Click();
+    void Button16Click();
+    void Button17Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void openTables();
+    void buildLayout();
+    void connectHandlers();
+    // Puts the Users, Groups and Readers pages into the first three tabs of `Zakladka`.
+    void installPages();
+    void showLockedLayout();
+    void unlock();
+    void applyUserModeRestrictions();
+    void applyPortNumber();
+    void refreshReaderHints();
+    QLineEdit* oldCodeEntry() const;
+    void centreOnScreen();
+
+    std::unique_ptr<Ui::TForm1> m_ui;
+    db::TTable m_table1{"Table1"};
+    db::TTable m_table2{"Table2"};
+    db::TTable m_table3{"Table3"};
+    db::TDataSource m_dataSource1{&m_table1, "DataSource1"};
+    db::TDataSource m_dataSource2{&m_table2, "DataSource2"};
+    db::TDataSource m_dataSource3{&m_table3, "DataSource3"};
+    std::unique_ptr<db::GroupTracking> m_groupTracking;
+    SettingsPage* m_settingsPage = nullptr;
+    QLabel* m_statusText = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer3 = nullptr;
+    TForm2* m_form2 = nullptr;
+    TForm3* m_form3 = nullptr;
+    TForm4* m_form4 = nullptr;
+
+    int m_portNumber = 0;
+    QString m_portLabel;
+    int m_systemCode = 0;
+    QString m_adminPassword;
+    QString m_userPassword;
+    QString m_oldSystemCodeText;
+    std::function<void()> m_refreshReaderHints; // set by installPages once the Groups page is there
+    bool m_locked = true;
+    bool m_centred = false;
+};
+
+} // namespace talvern

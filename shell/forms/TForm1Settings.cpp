@@ -1,0 +1,162 @@
+// The main window's start-up steps, the operator lock and the Settings page's Writes: everything
+// that reads or writes the settings key.
+
+#include "TForm1.h"
+
+#include "OperatorLock.h"
+#include "OperatorMessages.h"
+#include "SettingsError.h"
+#include "SettingsPage.h"
+#include "SettingsStore.h"
+#include "SiteDefaults.h"
+#include "ui_TForm1.h"
+
+#include <QLineEdit>
+#include <QPalette>
+
+namespace talvern {
+
+namespace {
+
+using settings::SettingsError;
+using settings::SettingsKey;
+using settings::SettingsStore;
+
+// The desktop colour of an inactive window's caption, laid behind the boxes an operator in user
+// mode cannot change.
+constexpr QColor kInactiveCaption(191, 205, 219);
+
+// Controls that only an administrator may use.
+constexpr const char* kAdministratorOnly[] = {
+    "GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button5", "Button6", "Button8",
+    "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",
+};
+
+std::string utf8(const QString& text) { return text.toStdString(); }
+
+// Opens the key for one Write. It is never created here: a key that has gone makes the write fail
+// with the name of the first value it was to hold.
+SettingsKey openForWrite(const char* firstValue) {
+    auto key = SettingsStore(SettingsStore::defaultFile()).openKey(defaults::kSettingsKey, false);
+    if (!key)
+        throw SettingsError::failedToSet(firstValue);
+    return std::move(*key);
+}
+
+} // namespace
+
+void TForm1::FormCreate() {
+    // An error ends the start-up steps where it happens; the window still opens, locked, with
+    // whatever was loaded before.
+    OperatorMessages::runHandler([this] {
+        ApplyCaptions();
+
+        SettingsStore store(SettingsStore::defaultFile());
+        auto key = store.openKey(defaults::kSettingsKey, false);
+        if (!key) {
+            key = store.openKey(defaults::kSettingsKey, true);
+            key->writeInteger("Port", 1);
+            key->writeString("sys_nr", defaults::kSystemCode);
+            key->writeString("sys_nr2", defaults::kSystemCode);
+            key->writeString("admin", defaults::kAdminPassword);
+            key->writeString("admin2", defaults::kUserPassword);
+        }
+        m_portNumber = key->readInteger("Port");
+        m_settingsPage->Edit1()->setText(QString::fromStdString(key->readString("sys_nr")));
+        m_adminPassword = QString::fromStdString(key->readString("admin"));
+        m_userPassword = QString::fromStdString(key->readString("admin2"));
+        m_systemCode = toInteger(m_settingsPage->Edit1()->text());
+        setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
+        key.reset();
+
+        applyPortNumber();
+        refreshReaderHints();
+    });
+}
+
+void TForm1::applyPortNumber() {
+    // Only a port of 1 to 4 is applied; any other number leaves the port and its label as they are.
+    if (m_portNumber < 1 || m_portNumber > 4)
+        return;
+    m_portLabel = QStringLiteral("COM%1 ").arg(m_portNumber);
+}
+
+void TForm1::refreshReaderHints() {
+    if (m_refreshReaderHints)
+        m_refreshReaderHints();
+}
+
+QLineEdit* TForm1::oldCodeEntry() const { return findChild<QLineEdit*>(QStringLiteral("Edit2")); }
+
+QString TForm1::oldSystemCodeText() const {
+    if (QLineEdit* entry = oldCodeEntry())
+        return entry->text();
+    return m_oldSystemCodeText;
+}
+
+void TForm1::setOldSystemCodeText(const QString& text) {
+    m_oldSystemCodeText = text;
+    if (QLineEdit* entry = oldCodeEntry())
+        entry->setText(text);
+}
+
+void TForm1::SavePortSetting() { openForWrite("Port").writeInteger("Port", m_portNumber); }
+
+void TForm1::BitBtn1Click() {
+    switch (decideLock(m_ui->Edit5->text(), m_adminPassword, m_userPassword)) {
+    case LockDecision::Administrator:
+        unlock();
+        break;
+    case LockDecision::User:
+        unlock();
+        applyUserModeRestrictions();
+        break;
+    case LockDecision::Refused:
+        OperatorMessages::show(QStringLiteral("Niepoprawne haslo."), QStringLiteral("Uwaga!"));
+        break;
+    }
+}
+
+void TForm1::applyUserModeRestrictions() {
+    for (const char* name : kAdministratorOnly)
+        if (QWidget* control = findChild<QWidget*>(QString::fromLatin1(name)))
+            control->setEnabled(false);
+    // Only the text on screen changes: cards programmed in user mode still carry the real code.
+    m_settingsPage->Edit1()->setText(QStringLiteral("********"));
+    for (QLineEdit* entry : {m_settingsPage->Edit1(), m_settingsPage->Edit6(), m_settingsPage->Edit8()}) {
+        QPalette palette = entry->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Base, kInactiveCaption);
+        entry->setPalette(palette);
+    }
+}
+
+void TForm1::Button5Click() {
+    QLineEdit* code = m_settingsPage->Edit1();
+    setOldSystemCodeText(QString::number(m_systemCode));
+    if (toInteger(code->text()) > kHighestSystemCode)
+        code->setText(QString::number(kHighestSystemCode));
+    if (toInteger(code->text()) < kLowestSystemCode)
+        code->setText(QString::number(kLowestSystemCode));
+    SettingsKey key = openForWrite("sys_nr2");
+    key.writeString("sys_nr2", utf8(oldSystemCodeText()));
+    key.writeString("sys_nr", utf8(code->text()));
+    m_systemCode = toInteger(code->text());
+    OperatorMessages::show(QStringLiteral("Numer systemu zapisany!"), QStringLiteral("Konfiguracja"));
+}
+
+void TForm1::Button15Click() {
+    const QString password = m_settingsPage->Edit6()->text();
+    openForWrite("admin").writeString("admin", utf8(password));
+    m_adminPassword = password;
+    OperatorMessages::show(QStringLiteral("Haslo administratora - zapisano."), QStringLiteral("Konfiguracja"));
+}
+
+void TForm1::Button11Click() {
+    const QString password = m_settingsPage->Edit8()->text();
+    openForWrite("admin2").writeString("admin2", utf8(password));
+    m_userPassword = password;
+    OperatorMessages::show(QStringLiteral("Haslo - zapisano."), QStringLiteral("Konfiguracja"));
+}
+
+} // namespace talvern

@@ -1,0 +1,83 @@
+#include "TForm4.h"
+
+#include "AuxiliaryWindow.h"
+#include "TDataSource.h"
+#include "ui_TForm4.h"
+
+#include <QPushButton>
+
+namespace talvern {
+
+namespace {
+
+constexpr QColor kNavy(0, 0, 128);
+
+QString fieldText(db::TTable* table, const char* field) {
+    if (!table || !table->isOpen() || table->isEmpty())
+        return {};
+    try {
+        return QString::fromStdString(table->fieldByName(field).asString());
+    } catch (const std::exception&) {
+        return {}; // a table without the field shows nothing there
+    }
+}
+
+} // namespace
+
+TForm4::TForm4(db::TDataSource& users, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::TForm4>()), m_users(users) {
+    m_ui->setupUi(this);
+    prepareAuxiliaryWindow(*this, QSize(341, 286), AuxiliaryFrame::Resizable, 10);
+
+    QFont captionFont = font();
+    captionFont.setBold(true);
+    captionFont.setPixelSize(11);
+    for (QLabel* caption : {m_ui->N, m_ui->Label6, m_ui->Label2, m_ui->Label3, m_ui->Label5, m_ui->Label4}) {
+        caption->setFont(captionFont);
+        QPalette palette = caption->palette();
+        palette.setColor(QPalette::WindowText, kNavy);
+        caption->setPalette(palette);
+    }
+    QFont valueFont = font();
+    valueFont.setBold(true);
+    valueFont.setPixelSize(15);
+    for (QLabel* value : {m_ui->DBText5, m_ui->DBText4, m_ui->DBText3, m_ui->DBText2, m_ui->Label1, m_ui->DBText1}) {
+        value->setFont(valueFont);
+        QPalette palette = value->palette();
+        palette.setColor(QPalette::WindowText, Qt::black);
+        value->setPalette(palette);
+    }
+    // Each value names itself after its row for a screen reader.
+    m_ui->DBText5->setAccessibleName(QStringLiteral("Nazwisko"));
+    m_ui->DBText4->setAccessibleName(QStringLiteral("Lokal"));
+    m_ui->DBText3->setAccessibleName(QStringLiteral("Grupa"));
+    m_ui->DBText2->setAccessibleName(QStringLiteral("Ilosc duplikatow"));
+    m_ui->Label1->setAccessibleName(QStringLiteral("Duplikat"));
+    m_ui->DBText1->setAccessibleName(QStringLiteral("ID"));
+
+    m_subscription = m_users.subscribe([this](const db::TableChange&) { showCurrentRecord(); });
+    showCurrentRecord();
+    connect(m_ui->Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+}
+
+TForm4::~TForm4() = default;
+
+QLabel* TForm4::Label1() const { return m_ui->Label1; }
+
+void TForm4::Button1Click() { hide(); }
+
+void TForm4::showEvent(QShowEvent* event) {
+    showCurrentRecord();
+    QWidget::showEvent(event);
+}
+
+void TForm4::showCurrentRecord() {
+    db::TTable* table = m_users.dataSet();
+    m_ui->DBText5->setText(fieldText(table, "NAME"));
+    m_ui->DBText4->setText(fieldText(table, "SURNAME"));
+    m_ui->DBText3->setText(fieldText(table, "GROUP"));
+    m_ui->DBText2->setText(fieldText(table, "INDEX"));
+    m_ui->DBText1->setText(fieldText(table, "NUMBER"));
+}
+
+} // namespace talvern
