@@ -1,0 +1,45 @@
+// talvern-dbf: looks into and moves data in and out of the site's dBASE tables.
+#include "Commands.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+void usage(std::ostream& out) {
+    out << "usage: talvern-dbf dump PATH              print the table as JSON (UTF-8)\n"
+           "       talvern-dbf check PATH             report structural problems; exit 1 when there are any\n"
+           "       talvern-dbf export --csv PATH      write the live records as CSV with a header row\n"
+           "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() == 2 && args[0] == "dump") {
+            return talvern::dbftool::dumpTable(args[1], std::cout);
+        }
+        if (args.size() == 2 && args[0] == "check") {
+            return talvern::dbftool::checkTable(args[1], std::cout);
+        }
+        if (args.size() == 3 && args[0] == "export" && args[1] == "--csv") {
+            return talvern::dbftool::exportCsv(args[2], std::cout);
+        }
+        if (args.size() == 4 && args[0] == "import" && args[1] == "--csv") {
+            return talvern::dbftool::importCsv(args[2], args[3], std::cout);
+        }
+        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+            usage(std::cout);
+            return 0;
+        }
+        usage(std::cerr);
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "talvern-dbf: " << e.what() << "\n";
+        return 1;
+    }
+}
