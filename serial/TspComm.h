@@ -19,6 +19,7 @@ namespace talvern::serial {
 class TspComm : public TspCustomSerialComm {
 public:
     explicit TspComm(SerialBackend* backend = nullptr) : TspCustomSerialComm(backend) {}
+    ~TspComm() override { ShutdownForDestruction(); }
 };
 
 } // namespace talvern::serial

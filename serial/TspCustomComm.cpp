@@ -22,7 +22,13 @@ TspCustomComm::TspCustomComm(SerialBackend* backend)
     SetEventChar('\0');
 }
 
-TspCustomComm::~TspCustomComm() {
+TspCustomComm::~TspCustomComm() { ShutdownForDestruction(); }
+
+void TspCustomComm::ShutdownForDestruction() {
+    // End the workers first: a watcher that is closing the port after a device loss must have
+    // finished (OnClose included) before anything here changes.
+    StopThreads();
+    reapSessions();
     // Attachments go first so that the close below reaches only the application.
     SetTerminal(nullptr);
     SetDataProcessor(nullptr);

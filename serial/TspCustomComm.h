@@ -138,6 +138,10 @@ public:
     void Notification(const void* component) override;
 
 protected:
+    // Closes the port and ends the worker threads for good. The destructor of the most derived
+    // class calls it first, so that no worker calls a virtual function of a half-destroyed
+    // object; calling it again does nothing.
+    void ShutdownForDestruction();
     SerialBackend& Backend() const { return *m_backend; }
     // Reads the error word (line errors since the last read) and refreshes ComStat. Under m_io.
     uint32_t readErrorWordLocked();

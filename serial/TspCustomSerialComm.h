@@ -18,6 +18,7 @@ namespace talvern::serial {
 class TspCustomSerialComm : public TspCustomComm {
 public:
     explicit TspCustomSerialComm(SerialBackend* backend = nullptr);
+    ~TspCustomSerialComm() override { ShutdownForDestruction(); }
 
     THandle CreateHandle() override;
     void SelectDevice(int index) override;

@@ -76,6 +76,24 @@ std::string PtyPair::read(size_t count, std::chrono::milliseconds timeout) const
     return out;
 }
 
+void PtyPair::fillTowardsFar() const {
+    const int flags = ::fcntl(m_keepSlave, F_GETFL);
+    ::fcntl(m_keepSlave, F_SETFL, flags | O_NONBLOCK);
+    const std::string block(4096, 'f');
+    for (;;) {
+        const ssize_t n = ::write(m_keepSlave, block.data(), block.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0)
+            continue;
+        // The pty moves bytes on to the far side in the background: full means no room for a while.
+        pollfd p{m_keepSlave, POLLOUT, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            break;
+    }
+    ::fcntl(m_keepSlave, F_SETFL, flags);
+}
+
 void PtyPair::closeFar() {
     if (m_keepSlave >= 0) {
         ::close(m_keepSlave);

@@ -29,6 +29,9 @@ public:
     void write(const std::string& bytes) const;
     // Reads what is there within timeout, until `count` bytes came.
     std::string read(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // Fills the queue towards the far side (through a second descriptor of the near side)
+    // until the pty takes no more: a device that stopped taking bytes.
+    void fillTowardsFar() const;
     // The far side hangs up: like pulling the USB adapter.
     void closeFar();
 
