@@ -1,0 +1,157 @@
+#include "DbfError.h"
+#include "StandardTables.h"
+#include "TTable.h"
+#include "TableCheck.h"
+#include "ProcessRun.h"
+#include "TempDir.h"
+#include "UserNumbers.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <iostream>
+#include <sstream>
+#include <fcntl.h>
+#include <map>
+#include <random>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+// A writer killed with SIGKILL at random instants must leave tables that open cleanly, pass the check and
+// hold every post that had returned before the kill.
+namespace talvern::db::test {
+namespace {
+
+constexpr int kKills = 220;
+
+std::string noteFor(long seq) {
+    // Lengths vary so that notes take one, two or three memo blocks.
+    return "note " + std::to_string(seq) + " " + std::string(static_cast<std::size_t>(seq * 37 % 1400), 'x');
+}
+
+void sendLine(int fd, const std::string& line) {
+    std::string text = line + "\n";
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n <= 0) {
+            _exit(3);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// The child: appends users and rewrites existing ones, reporting each post after it returned.
+// "A <number> <seq>": user <number> appended with NAME/INFO of seq; "E <number> <seq>": user rewritten.
+[[noreturn]] void writer(const std::string& dir, int ackFd, unsigned seed) {
+    try {
+        TTable users("Table1");
+        users.open(dir + "/osoby.dbf");
+        std::mt19937 random(seed);
+        long seq = seed * 100000L;
+        for (;;) {
+            ++seq;
+            if (users.isEmpty() || random() % 3 != 0) {
+                const std::int64_t number = nextUserNumber(users);
+                users.append();
+                users.fieldByName("NUMBER").setAsInteger(number);
+                users.fieldByName("NAME").setAsString(std::to_string(seq));
+                users.fieldByName("INFO").setAsString(noteFor(seq));
+                users.post();
+                sendLine(ackFd, "A " + std::to_string(number) + " " + std::to_string(seq));
+            } else {
+                users.moveTo(1 + static_cast<int>(random() % static_cast<unsigned>(users.recordCount())));
+                const std::int64_t number = users.fieldByName("NUMBER").asInteger();
+                users.edit();
+                users.fieldByName("NAME").setAsString(std::to_string(seq));
+                users.fieldByName("INFO").setAsString(noteFor(seq));
+                users.post();
+                sendLine(ackFd, "E " + std::to_string(number) + " " + std::to_string(seq));
+            }
+        }
+    } catch (const std::exception& e) {
+        sendLine(ackFd, std::string("X ") + e.what());
+        _exit(2);
+    }
+}
+
+TEST(Crash, KilledWriterLeavesSoundTablesWithEveryReturnedPost) {
+    TempDir dir;
+    ASSERT_TRUE(ensureStandardTables(dir.path()));
+    const unsigned seed = static_cast<unsigned>(::time(nullptr));
+    std::mt19937 random(seed);
+    std::cout << "seed " << seed << "\n";
+
+    // The newest acknowledged seq of every user; users may also hold a newer, unacknowledged one.
+    std::map<std::int64_t, long> acknowledged;
+    long posts = 0;
+    for (int round = 0; round < kKills; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            writer(dir.path(), pipeFds[1], seed + static_cast<unsigned>(round) + 1);
+        }
+        ::close(pipeFds[1]);
+        struct timespec pause {0, static_cast<long>(random() % 4000) * 1000L};
+        ::nanosleep(&pause, nullptr);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+
+        std::string acks;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            acks.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(pipeFds[0]);
+        std::istringstream lines(acks);
+        std::string line;
+        while (std::getline(lines, line)) {
+            char kind;
+            std::int64_t number;
+            long seq;
+            std::istringstream fields(line);
+            ASSERT_NE(line[0], 'X') << line;
+            if (fields >> kind >> number >> seq) {
+                ++posts;
+                acknowledged[number] = std::max(acknowledged[number], seq);
+            }
+        }
+
+        const dbf::CheckReport report = dbf::checkTable(dir.file("osoby.dbf"));
+        ASSERT_TRUE(report.problems.empty()) << "round " << round << ": " << report.problems.front();
+
+        TTable users;
+        users.open(dir.file("osoby.dbf"));
+        std::map<std::int64_t, long> found;
+        for (users.first(); !users.eof(); users.next()) {
+            const long seq = std::stol(users.fieldByName("NAME").asString());
+            ASSERT_EQ(users.fieldByName("INFO").asString(), noteFor(seq)) << "round " << round;
+            found[users.fieldByName("NUMBER").asInteger()] = seq;
+        }
+        for (const auto& [number, seq] : acknowledged) {
+            ASSERT_TRUE(found.count(number)) << "round " << round << ": user " << number << " was lost";
+            ASSERT_GE(found[number], seq) << "round " << round << ": a returned post of user " << number
+                                          << " was lost";
+        }
+    }
+    EXPECT_GT(acknowledged.size(), 0u);
+    std::cout << kKills << " kills, " << posts << " returned posts, " << acknowledged.size() << " users\n";
+
+    // The table tool agrees about the end result.
+    for (const char* table : {"osoby.dbf", "sprzet.dbf", "grupa.dbf"}) {
+        RunResult check = runCommand(std::string(TALVERN_DBF_TOOL) + " check " + quoted(dir.file(table)));
+        EXPECT_EQ(check.exitCode, 0) << table << ": " << check.output;
+    }
+}
+
+} // namespace
+} // namespace talvern::db::test
