@@ -44,6 +44,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui:
     m_ui->setupUi(this);
     buildLayout();
     openTables();
+    createSerialPort();
     installPages();
 
     m_timer3 = new QTimer(this);
@@ -73,6 +74,25 @@ void TForm1::openTables() {
     m_table3.open(db::standardFileName(db::StandardTable::Groups));
     m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
     m_groupTracking->follow();
+}
+
+void TForm1::createSerialPort() {
+    m_rs = std::make_unique<serial::TspComm>();
+    m_rs->SetComPort(serial::TComPort::cpCOM1);
+    m_rs->SetBaudRate(19200);
+    m_rs->SetByteSize(8);
+    m_rs->SetParity(serial::TParity::pNone);
+    m_rs->SetStopBits(serial::TStopBits::sbOne);
+    m_rs->SetBufferInSize(8192);
+    m_rs->SetBufferOutSize(8192);
+    m_rs->SetTimeoutRead(0);
+    m_rs->SetTimeoutWrite(100);
+    m_rs->SetUseMainThread(true);
+    // Port events are queued into this thread's event loop; the component waits for them itself,
+    // so a close on this thread can never wait on a call that waits for this thread.
+    m_rs->SetMainThreadDispatcher([](std::function<void()> call) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+    });
 }
 
 void TForm1::buildLayout() {
@@ -202,11 +222,7 @@ QAction* TForm1::COM41() const { return m_ui->COM41; }
 void TForm1::setStatusText(const QString& text) { m_statusText->setText(text); }
 QString TForm1::statusText() const { return m_statusText->text(); }
 
-void TForm1::ApplyCaptions() {
-    const QStringList missing = applyCaptionSet(*this);
-    if (!missing.isEmpty())
-        qWarning("Caption set: no control for %s", qPrintable(missing.join(QStringLiteral(", "))));
-}
+void TForm1::ApplyCaptions() { applyCaptionSet(*this); }
 
 void TForm1::Uytkownicy1Click() { m_ui->Zakladka->setCurrentIndex(0); }
 void TForm1::Grupy1Click() { m_ui->Zakladka->setCurrentIndex(1); }

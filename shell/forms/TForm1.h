@@ -13,6 +13,7 @@
 #include "GroupTracking.h"
 #include "TDataSource.h"
 #include "TTable.h"
+#include "TspComm.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -76,6 +77,10 @@ public:
     db::TDataSource& DataSource3() { return m_dataSource3; }
     db::GroupTracking& groupTracking() { return *m_groupTracking; }
 
+    // The programmer's serial port: inactive until the operator connects, COM1 until the settings
+    // select another port; its events run on this window's thread.
+    serial::TspComm& rs() { return *m_rs; }
+
     // Controls the card operations and the programmer link work with.
     QTabWidget* Zakladka() const;
     QStatusBar* Status() const;
@@ -122,6 +127,7 @@ protected:
 
 private:
     void openTables();
+    void createSerialPort();
     void buildLayout();
     void connectHandlers();
     // Puts the Users, Groups and Readers pages into the first three tabs of `Zakladka`.
@@ -142,6 +148,7 @@ private:
     db::TDataSource m_dataSource2{&m_table2, "DataSource2"};
     db::TDataSource m_dataSource3{&m_table3, "DataSource3"};
     std::unique_ptr<db::GroupTracking> m_groupTracking;
+    std::unique_ptr<serial::TspComm> m_rs;
     SettingsPage* m_settingsPage = nullptr;
     QLabel* m_statusText = nullptr;
     QTimer* m_timer1 = nullptr;

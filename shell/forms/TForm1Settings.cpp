@@ -78,6 +78,7 @@ void TForm1::applyPortNumber() {
     // Only a port of 1 to 4 is applied; any other number leaves the port and its label as they are.
     if (m_portNumber < 1 || m_portNumber > 4)
         return;
+    m_rs->SetComPort(static_cast<serial::TComPort>(static_cast<int>(serial::TComPort::cpCOM1) + m_portNumber - 1));
     m_portLabel = QStringLiteral("COM%1 ").arg(m_portNumber);
 }
 

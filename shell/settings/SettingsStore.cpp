@@ -168,7 +168,7 @@ std::optional<SettingsKey> SettingsStore::openKey(const std::string& key, bool c
 }
 
 SettingsKey::SettingsKey(const SettingsStore& store, std::string path, RegistryDocument snapshot)
-    : m_store(&store), m_path(std::move(path)), m_snapshot(std::move(snapshot)) {}
+    : m_store(store), m_path(std::move(path)), m_snapshot(std::move(snapshot)) {}
 
 bool SettingsKey::valueExists(const std::string& name) const { return m_snapshot.value(m_path, name) != nullptr; }
 
@@ -230,11 +230,11 @@ void SettingsKey::writeBinary(const std::string& name, const std::vector<std::ui
 }
 
 void SettingsKey::write(const RegistryValue& value) {
-    auto current = m_store->load();
+    auto current = m_store.load();
     if (!current || !current->hasKey(m_path))
         throw SettingsError::failedToSet(value.name);
     current->setValue(m_path, value);
-    if (!m_store->save(*current))
+    if (!m_store.save(*current))
         throw SettingsError::failedToSet(value.name);
     m_snapshot = std::move(*current);
 }

@@ -73,7 +73,7 @@ private:
 
     void write(const RegistryValue& value);
 
-    const SettingsStore* m_store;
+    SettingsStore m_store; // a key outlives the store object it came from
     std::string m_path;
     RegistryDocument m_snapshot;
 };

@@ -1,0 +1,436 @@
+// The real main window, offscreen: the operator lock and its two modes, the two layouts, the
+// Settings page's Writes, the menus and the desktop actions, the About window and the caption set.
+
+#include "ShellFixture.h"
+
+#include "CaptionSet.h"
+#include "MakerContact.h"
+#include "SettingsPage.h"
+#include "TForm2.h"
+#include "TForm4.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace talvern;
+using talvern::test::Site;
+
+namespace {
+
+const QByteArray kKey = "\"Port\"=dword:00000001\r\n\"sys_nr\"=\"250\"\r\n\"sys_nr2\"=\"3\"\r\n";
+
+QByteArray passwords(const QByteArray& admin, const QByteArray& user) {
+    return kKey + "\"admin\"=\"" + admin + "\"\r\n\"admin2\"=\"" + user + "\"\r\n";
+}
+
+void typePassword(TForm1& form, const QString& text) {
+    auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    entry->clear();
+    entry->insert(text); // typed as a whole: the key simulator knows only ASCII
+    QTest::keyClick(entry, Qt::Key_Return); // the default button takes Enter
+}
+
+QString settingValue(const Site& site, const QByteArray& name) {
+    const QByteArray bytes = site.settingsBytes();
+    const qsizetype at = bytes.indexOf("\"" + name + "\"=");
+    if (at < 0)
+        return QStringLiteral("(missing)");
+    const qsizetype end = bytes.indexOf("\r\n", at);
+    return QString::fromLatin1(bytes.mid(at + name.size() + 3, end - at - name.size() - 3));
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lockedLayout();
+    void lockDecision_data();
+    void lockDecision();
+    void userModeKeepsTheRealSystemCode();
+    void systemCodeWrite_data();
+    void systemCodeWrite();
+    void systemCodeWrittenTwice();
+    void systemCodeThatIsNotANumber();
+    void passwordWrites_data();
+    void passwordWrites();
+    void writesFailWhenTheKeyHasGone();
+    void savePortSetting();
+    void menuEntries();
+    void desktopActions();
+    void aboutShownTwiceStaysOneWindow();
+    void cardInformationFollowsTheUsersTable();
+    void captionsInTheLockedLayout();
+    void everyCaptionFindsItsControl();
+};
+
+void MainWindowTest::lockedLayout() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.size(), QSize(399, 199));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.windowTitle(), QStringLiteral("TALVERN"));
+    QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    const QRect screen = form.screen()->availableGeometry();
+    QVERIFY2(qAbs(form.frameGeometry().center().x() - screen.center().x()) <= 1, "centred");
+    QVERIFY2(qAbs(form.frameGeometry().center().y() - screen.center().y()) <= 1, "centred");
+
+    auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    QCOMPARE(entry->echoMode(), QLineEdit::Password);
+    QVERIFY(entry->hasFocus());
+    QVERIFY(entry->isVisible() && form.findChild<QWidget*>(QStringLiteral("BitBtn1"))->isVisible());
+    QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->isVisible());
+    QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
+    QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Bevel1"))->isVisible());
+    QVERIFY(!form.Memo1()->isVisible());
+}
+
+void MainWindowTest::lockDecision_data() {
+    QTest::addColumn<QByteArray>("admin");
+    QTest::addColumn<QByteArray>("user");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("mode"); // admin, user or refused
+    QTest::newRow("administrator") << QByteArray("adm") << QByteArray("usr") << "adm" << "admin";
+    QTest::newRow("user") << QByteArray("adm") << QByteArray("usr") << "usr" << "user";
+    QTest::newRow("both equal") << QByteArray("same") << QByteArray("same") << "same" << "admin";
+    QTest::newRow("empty administrator password") << QByteArray("") << QByteArray("usr") << "" << "admin";
+    QTest::newRow("empty user password") << QByteArray("adm") << QByteArray("") << "" << "user";
+    QTest::newRow("letter case") << QByteArray("Adm") << QByteArray("usr") << "adm" << "refused";
+    QTest::newRow("trailing blank") << QByteArray("adm") << QByteArray("usr") << "adm " << "refused";
+    QTest::newRow("wrong") << QByteArray("adm") << QByteArray("usr") << "x" << "refused";
+    QTest::newRow("empty entry") << QByteArray("adm") << QByteArray("usr") << "" << "refused";
+    QTest::newRow("Polish letters") << QByteArray("za\xbf\xf3\xb3\xe6") << QByteArray("usr") << "zażółć" << "admin";
+}
+
+void MainWindowTest::lockDecision() {
+    QFETCH(QByteArray, admin);
+    QFETCH(QByteArray, user);
+    QFETCH(QString, entry);
+    QFETCH(QString, mode);
+    Site site;
+    site.writeKey(passwords(admin, user));
+    TForm1& form = site.start();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    typePassword(form, entry);
+
+    auto* edit1 = form.settingsPage()->Edit1();
+    QStringList adminOnly{"Button5", "Button15", "Button11", "Edit1", "Edit6", "Edit8"};
+#ifdef TALVERN_HAVE_PAGES
+    adminOnly << "GroupBox1" << "GroupBox3" << "SpeedButton1" << "SpeedButton2" << "Button6" << "Button8"
+              << "Button12";
+#endif
+    if (mode == "refused") {
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        QCOMPARE(site.messages[0].text, QStringLiteral("Niepoprawne haslo."));
+        QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+        QVERIFY(form.isLocked());
+        QCOMPARE(form.size(), QSize(399, 199));
+        QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->text(), entry);
+        return;
+    }
+    QVERIFY(site.messages.empty());
+    QVERIFY(!form.isLocked());
+    QCOMPARE(form.frameGeometry(), QRect(234, 100, 693, 570));
+    QVERIFY(form.Zakladka()->isVisible() && form.Status()->isVisible() && form.menuBar()->isVisible());
+    QVERIFY(form.findChild<QWidget*>(QStringLiteral("Bevel1"))->isVisible());
+    QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Image1"))->isVisible());
+    QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Edit5"))->isVisible());
+    QVERIFY(!form.Memo1()->isVisible());
+    for (const char* top : {"Edycja1", "Port1", "Pomoc1"})
+        QVERIFY(form.findChild<QMenu*>(top)->menuAction()->isVisible());
+    QCOMPARE(form.Zakladka()->currentIndex(), 0);
+    for (const QString& name : adminOnly) {
+        QVERIFY2(form.findChild<QWidget*>(name), qPrintable(name));
+        QCOMPARE(form.findChild<QWidget*>(name)->isEnabled(), mode == "admin");
+    }
+    QCOMPARE(edit1->text(), mode == "admin" ? QStringLiteral("250") : QStringLiteral("********"));
+}
+
+void MainWindowTest::userModeKeepsTheRealSystemCode() {
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "usr");
+    QCOMPARE(form.settingsPage()->Edit1()->text(), QStringLiteral("********"));
+    QCOMPARE(form.systemCode(), 250);
+    QVERIFY(form.settingsPage()->Edit1()->palette().color(QPalette::Base) !=
+            form.settingsPage()->palette().color(QPalette::Base));
+    // The pages stay usable in user mode.
+    QVERIFY(form.Zakladka()->isEnabled());
+    QVERIFY(form.findChild<QWidget*>(QStringLiteral("Button16"))->isEnabled());
+}
+
+void MainWindowTest::systemCodeWrite_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("code");
+    QTest::newRow("above the range") << "1000001" << "1000000" << 1000000;
+    QTest::newRow("far above") << "2147483647" << "1000000" << 1000000;
+    QTest::newRow("highest") << "1000000" << "1000000" << 1000000;
+    QTest::newRow("zero") << "0" << "1" << 1;
+    QTest::newRow("negative") << "-5" << "1" << 1;
+    QTest::newRow("within") << "42" << "42" << 42;
+    QTest::newRow("leading zeros kept") << "0042" << "0042" << 42;
+    QTest::newRow("plus sign kept") << "+7" << "+7" << 7;
+}
+
+void MainWindowTest::systemCodeWrite() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(int, code);
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "adm");
+    form.settingsPage()->Edit1()->setText(typed);
+    QTest::mouseClick(form.settingsPage()->Button5(), Qt::LeftButton);
+    QCOMPARE(site.messages.size(), std::size_t(1));
+    QCOMPARE(site.messages[0].text, QStringLiteral("Numer systemu zapisany!"));
+    QCOMPARE(site.messages[0].title, QStringLiteral("Konfiguracja"));
+    QCOMPARE(form.settingsPage()->Edit1()->text(), stored);
+    QCOMPARE(settingValue(site, "sys_nr"), "\"" + stored + "\"");
+    QCOMPARE(settingValue(site, "sys_nr2"), QStringLiteral("\"250\""));
+    QCOMPARE(form.oldSystemCodeText(), QStringLiteral("250"));
+    QCOMPARE(form.systemCode(), code);
+}
+
+void MainWindowTest::systemCodeWrittenTwice() {
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    form.settingsPage()->Edit1()->setText("42");
+    form.Button5Click();
+    form.Button5Click();
+    QCOMPARE(settingValue(site, "sys_nr"), QStringLiteral("\"42\""));
+    QCOMPARE(settingValue(site, "sys_nr2"), QStringLiteral("\"42\""));
+    QCOMPARE(form.oldSystemCodeText(), QStringLiteral("42"));
+}
+
+void MainWindowTest::systemCodeThatIsNotANumber() {
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    const QByteArray before = site.settingsBytes();
+    form.setOldSystemCodeText("3");
+    form.settingsPage()->Edit1()->setText("12a");
+    QTest::mouseClick(form.settingsPage()->Button5(), Qt::LeftButton);
+    QCOMPARE(site.messages.size(), std::size_t(1));
+    QCOMPARE(site.messages[0].text, QStringLiteral("'12a' is not a valid integer value"));
+    QCOMPARE(site.settingsBytes(), before);
+    QCOMPARE(form.systemCode(), 250);
+    // The old-code entry was already given the code in use.
+    QCOMPARE(form.oldSystemCodeText(), QStringLiteral("250"));
+}
+
+void MainWindowTest::passwordWrites_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("inFile");
+    QTest::newRow("administrator") << "Button15" << "Edit6" << QByteArray("admin")
+                                   << "Haslo administratora - zapisano." << "Nowe" << QByteArray("\"Nowe\"");
+    QTest::newRow("user") << "Button11" << "Edit8" << QByteArray("admin2") << "Haslo - zapisano."
+                          << "hasło" << QByteArray("\"has\xb3o\"");
+    QTest::newRow("empty is accepted") << "Button11" << "Edit8" << QByteArray("admin2") << "Haslo - zapisano."
+                                       << "" << QByteArray("\"\"");
+}
+
+void MainWindowTest::passwordWrites() {
+    QFETCH(QString, button);
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, value);
+    QFETCH(QString, message);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, inFile);
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    form.findChild<QLineEdit*>(entry)->setText(typed);
+    form.findChild<QPushButton*>(button)->click();
+    QCOMPARE(site.messages.size(), std::size_t(1));
+    QCOMPARE(site.messages[0].text, message);
+    QCOMPARE(site.messages[0].title, QStringLiteral("Konfiguracja"));
+    QCOMPARE(site.settingsBytes().contains("\"" + value + "\"=" + inFile + "\r\n"), true);
+    QCOMPARE(value == "admin" ? form.adminPassword() : form.userPassword(), typed);
+    QCOMPARE(form.findChild<QLineEdit*>(entry)->text(), typed); // the entry is not cleared
+}
+
+void MainWindowTest::writesFailWhenTheKeyHasGone() {
+    Site site;
+    site.writeKey(passwords("adm", "usr"));
+    TForm1& form = site.start();
+    QFile::remove(site.settingsFile());
+    form.settingsPage()->Edit6()->setText("new");
+    form.settingsPage()->Button15()->click();
+    form.settingsPage()->Edit1()->setText("77");
+    form.settingsPage()->Button5()->click();
+    QCOMPARE(site.messages.size(), std::size_t(2));
+    QCOMPARE(site.messages[0].text, QStringLiteral("Failed to set data for 'admin'"));
+    QCOMPARE(site.messages[1].text, QStringLiteral("Failed to set data for 'sys_nr2'"));
+    QCOMPARE(form.adminPassword(), QStringLiteral("adm"));
+    QCOMPARE(form.systemCode(), 250);
+    QVERIFY(!QFile::exists(site.settingsFile()));
+}
+
+void MainWindowTest::savePortSetting() {
+    Site site;
+    TForm1& form = site.start();
+    form.setPortNumber(3);
+    form.SavePortSetting();
+    QCOMPARE(settingValue(site, "Port"), QStringLiteral("dword:00000003"));
+    QFile::remove(site.settingsFile());
+    QVERIFY(!OperatorMessages::runHandler([&] { form.SavePortSetting(); }));
+    QCOMPARE(site.messages.back().text, QStringLiteral("Failed to set data for 'Port'"));
+}
+
+void MainWindowTest::menuEntries() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "9");
+    const QList<QPair<QString, int>> entries{{"Czytniki1", 2}, {"Grupy1", 1}, {"Uytkownicy1", 0}};
+    for (const auto& [action, page] : entries) {
+        form.findChild<QAction*>(action)->trigger();
+        QCOMPARE(form.Zakladka()->currentIndex(), page);
+    }
+    QStringList titles;
+    for (QAction* top : form.menuBar()->actions())
+        titles << top->text();
+    QCOMPARE(titles, (QStringList{"Edycja", "Port", "Pomoc"}));
+    QStringList port;
+    for (QAction* entry : form.findChild<QMenu*>("Port1")->actions())
+        port << entry->text();
+    QCOMPARE(port, (QStringList{"Połącz", "Rozłącz", "Port"}));
+    QStringList ports;
+    for (QAction* entry : form.findChild<QMenu*>("Port2")->actions())
+        ports << entry->text();
+    QCOMPARE(ports, (QStringList{"COM1", "COM2", "COM3", "COM4"}));
+}
+
+void MainWindowTest::desktopActions() {
+    Site site;
+    TForm1& form = site.start();
+    // Without the help file nothing is opened and nothing is said.
+    form.findChild<QAction*>("Oprogramie1")->trigger();
+    QVERIFY(site.opened.empty());
+    QFile help("access.chm");
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.close();
+    form.findChild<QAction*>("Oprogramie1")->trigger();
+    form.settingsPage()->Button16()->click();
+    form.settingsPage()->Button17()->click();
+    QCOMPARE(site.opened.size(), std::size_t(3));
+    QCOMPARE(site.opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("access.chm")));
+    QCOMPARE(site.opened[1], QUrl(QString::fromLatin1(maker::kWebAddress)));
+    QCOMPARE(site.opened[2], QUrl("mailto:" + QString::fromLatin1(maker::kEmailAddress)));
+    QCOMPARE(form.settingsPage()->Button16()->text(), QString::fromLatin1(maker::kWebAddress));
+    QCOMPARE(form.settingsPage()->Button17()->text(), QString::fromLatin1(maker::kEmailAddress));
+    QVERIFY(site.messages.empty());
+}
+
+void MainWindowTest::aboutShownTwiceStaysOneWindow() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    const auto countAbout = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            n += qobject_cast<TForm2*>(w) != nullptr;
+        return n;
+    };
+    form.findChild<QAction*>("Oprogramie2")->trigger();
+    QVERIFY(site.program->Form2->isVisible());
+    form.findChild<QAction*>("Oprogramie2")->trigger();
+    QVERIFY(site.program->Form2->isVisible());
+    QCOMPARE(countAbout(), 1);
+    QVERIFY(!site.program->Form2->isModal());
+    QCOMPARE(site.program->Form2->windowTitle(), QStringLiteral("O programie"));
+    site.program->Form2->findChild<QPushButton*>("Button1")->click();
+    QVERIFY(!site.program->Form2->isVisible());
+    // Its close box only hides it.
+    form.Oprogramie2Click();
+    site.program->Form2->close();
+    QVERIFY(!site.program->Form2->isVisible());
+    form.Oprogramie2Click();
+    QVERIFY(site.program->Form2->isVisible());
+    QCOMPARE(countAbout(), 1);
+}
+
+void MainWindowTest::cardInformationFollowsTheUsersTable() {
+    Site site;
+    TForm1& form = site.start();
+    db::TTable& users = form.Table1();
+    for (const auto& [number, name] : {std::pair{1, "Kowalski"}, std::pair{2, "Nowak"}}) {
+        users.append();
+        users.fieldByName("NUMBER").setAsInteger(number);
+        users.fieldByName("NAME").setAsString(name);
+        users.fieldByName("SURNAME").setAsString("Łukasz");
+        users.post();
+    }
+    TForm4& info = *site.program->Form4;
+    info.show();
+    users.first();
+    QCOMPARE(info.findChild<QLabel*>("DBText5")->text(), QStringLiteral("Kowalski"));
+    QCOMPARE(info.findChild<QLabel*>("DBText4")->text(), QStringLiteral("Łukasz"));
+    QCOMPARE(info.findChild<QLabel*>("DBText1")->text(), QStringLiteral("1"));
+    users.next();
+    QCOMPARE(info.findChild<QLabel*>("DBText5")->text(), QStringLiteral("Nowak"));
+    QCOMPARE(info.findChild<QLabel*>("DBText1")->text(), QStringLiteral("2"));
+    QCOMPARE(info.Label1()->text(), QStringLiteral("0"));
+    info.findChild<QPushButton*>("Button1")->click();
+    QVERIFY(!info.isVisible());
+    users.first();
+    info.show();
+    QCOMPARE(info.findChild<QLabel*>("DBText5")->text(), QStringLiteral("Kowalski"));
+    QCOMPARE(info.windowTitle(), QStringLiteral("Informacje o karcie "));
+    QCOMPARE(info.findChild<QLabel*>("N")->text(), QStringLiteral("Nazwisko......................................."));
+}
+
+void MainWindowTest::captionsInTheLockedLayout() {
+    Site site;
+    TForm1& form = site.start();
+    QCOMPARE(form.findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("Zatwierdź"));
+    QStringList tabs;
+    for (int i = 0; i < form.Zakladka()->count(); ++i)
+        tabs << form.Zakladka()->tabText(i);
+    QCOMPARE(tabs, (QStringList{"Osoby", "Grupy", "Czytniki", "Ustawienia"}));
+    QCOMPARE(form.findChild<QWidget*>("GroupBox2")->property("title").toString(),
+             QStringLiteral("Hasło administratora programu"));
+    QCOMPARE(form.findChild<QLabel*>("Label16")->text(), QStringLiteral("Kontakt z producentem"));
+    QCOMPARE(form.findChild<QLabel*>("Label1")->text(), QStringLiteral("Update"));
+    // Captions the set leaves alone.
+    QCOMPARE(form.windowTitle(), QStringLiteral("TALVERN"));
+    QCOMPARE(form.settingsPage()->Button16()->text(), QString::fromLatin1(maker::kWebAddress));
+}
+
+void MainWindowTest::everyCaptionFindsItsControl() {
+#ifndef TALVERN_HAVE_PAGES
+    QSKIP("The Users, Groups and Readers pages are not linked into the main window yet");
+#endif
+    Site site;
+    TForm1& form = site.start();
+    for (const CaptionEntry& entry : captionSet())
+        QCOMPARE(currentCaption(form, entry), QString::fromUtf8(entry.caption));
+    // The hidden PROX box keeps its layout caption.
+    QCOMPARE(form.findChild<QAbstractButton*>("DBCheckBox98")->text(),
+             QStringLiteral("Additional informing in standard PROX "));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,239 @@
+// Start-up of the real program in a temporary site: the settings key, the port, the errors of the
+// start-up steps and what they skip, the tables, the timers and the secondary windows.
+
+#include "ShellFixture.h"
+
+#include "SettingsPage.h"
+#include "TForm3.h"
+#include "Gauge.h"
+
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace talvern;
+using talvern::test::Site;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartCreatesTheKey();
+    void portNumberApplied_data();
+    void portNumberApplied();
+    void startupErrors_data();
+    void startupErrors();
+    void brokenSettingsFileIsShownAndLeftUntouched();
+    void tablesThatCannotBeOpenedEndStartup_data();
+    void tablesThatCannotBeOpenedEndStartup();
+    void secondaryWindowsStartHidden();
+};
+
+void StartupTest::firstStartCreatesTheKey() {
+    Site site;
+    TForm1& form = site.start();
+    QVERIFY2(site.messages.empty(), qPrintable(site.messages.empty() ? "" : site.messages[0].text));
+    QCOMPARE(site.settingsBytes(), QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n"
+                                              "\"Port\"=dword:00000001\r\n\"sys_nr\"=\"1\"\r\n\"sys_nr2\"=\"1\"\r\n"
+                                              "\"admin\"=\"9\"\r\n\"admin2\"=\"5\"\r\n\r\n"));
+    QCOMPARE(QFile(site.settingsFile()).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                                          QFile::WriteUser),
+             QFile::Permissions());
+    QCOMPARE(form.portNumber(), 1);
+    QCOMPARE(form.portLabel(), QStringLiteral("COM1 "));
+    QCOMPARE(form.rs().ComPort(), serial::TComPort::cpCOM1);
+    QVERIFY(!form.rs().Active());
+    QCOMPARE(form.systemCode(), 1);
+    QCOMPARE(form.settingsPage()->Edit1()->text(), QStringLiteral("1"));
+    QCOMPARE(form.oldSystemCodeText(), QStringLiteral("1"));
+    QCOMPARE(form.adminPassword(), QStringLiteral("9"));
+    QCOMPARE(form.userPassword(), QStringLiteral("5"));
+
+    // The empty tables of a new site, open, with the serial port set up as the programmer needs it.
+    for (const char* table : {"osoby.dbf", "sprzet.dbf", "grupa.dbf"})
+        QVERIFY2(QFile::exists(site.workDir() + "/" + table), table);
+    QVERIFY(form.Table1().isOpen() && form.Table2().isOpen() && form.Table3().isOpen());
+    QCOMPARE(form.rs().BaudRate(), 19200u);
+    QCOMPARE(form.rs().ByteSize(), 8);
+    QCOMPARE(form.rs().BufferInSize(), 8192);
+    QCOMPARE(form.rs().BufferOutSize(), 8192);
+    QCOMPARE(form.rs().TimeoutRead(), 0u);
+    QCOMPARE(form.rs().TimeoutWrite(), 100u);
+    QVERIFY(form.rs().UseMainThread());
+    QVERIFY(form.Timer3()->isActive());
+    QCOMPARE(form.Timer3()->interval(), 50);
+    QVERIFY(!form.Timer1()->isActive());
+    QCOMPARE(form.Timer1()->interval(), 100);
+    QVERIFY(form.isLocked());
+}
+
+void StartupTest::portNumberApplied_data() {
+    QTest::addColumn<QByteArray>("port");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("comPort");
+    QTest::newRow("1") << QByteArray("00000001") << 1 << "COM1 " << int(serial::TComPort::cpCOM1);
+    QTest::newRow("2") << QByteArray("00000002") << 2 << "COM2 " << int(serial::TComPort::cpCOM2);
+    QTest::newRow("3") << QByteArray("00000003") << 3 << "COM3 " << int(serial::TComPort::cpCOM3);
+    QTest::newRow("4") << QByteArray("00000004") << 4 << "COM4 " << int(serial::TComPort::cpCOM4);
+    QTest::newRow("7 leaves COM1") << QByteArray("00000007") << 7 << "" << int(serial::TComPort::cpCOM1);
+    QTest::newRow("0 leaves COM1") << QByteArray("00000000") << 0 << "" << int(serial::TComPort::cpCOM1);
+    QTest::newRow("-1 leaves COM1") << QByteArray("ffffffff") << -1 << "" << int(serial::TComPort::cpCOM1);
+}
+
+void StartupTest::portNumberApplied() {
+    QFETCH(QByteArray, port);
+    QFETCH(int, number);
+    QFETCH(QString, label);
+    QFETCH(int, comPort);
+    Site site;
+    site.writeKey("\"Port\"=dword:" + port + "\r\n\"sys_nr\"=\"12\"\r\n\"sys_nr2\"=\"11\"\r\n\"admin\"=\"a\"\r\n"
+                  "\"admin2\"=\"b\"\r\n");
+    TForm1& form = site.start();
+    QVERIFY(site.messages.empty());
+    QCOMPARE(form.portNumber(), number);
+    QCOMPARE(form.portLabel(), label);
+    QCOMPARE(int(form.rs().ComPort()), comPort);
+    QVERIFY(!form.rs().Active());
+    QCOMPARE(form.systemCode(), 12);
+    QCOMPARE(form.oldSystemCodeText(), QStringLiteral("11"));
+}
+
+void StartupTest::startupErrors_data() {
+    QTest::addColumn<QByteArray>("values");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("admin");     // administrator password after start-up
+    QTest::addColumn<int>("systemCode");    // system code after start-up
+    QTest::addColumn<QString>("oldCode");   // old-code entry after start-up
+    QTest::addColumn<QString>("portLabel"); // whether the port was applied
+
+    const QByteArray rest = "\"sys_nr2\"=\"3\"\r\n\"admin\"=\"adm\"\r\n\"admin2\"=\"usr\"\r\n";
+    // The passwords come before the conversion of the code, the old code and the port after it.
+    QTest::newRow("sys_nr letters") << "\"Port\"=dword:00000002\r\n\"sys_nr\"=\"abc\"\r\n" + rest
+                                    << "'abc' is not a valid integer value" << "adm" << 0 << "" << "";
+    QTest::newRow("sys_nr empty") << "\"Port\"=dword:00000002\r\n\"sys_nr\"=\"\"\r\n" + rest
+                                  << "'' is not a valid integer value" << "adm" << 0 << "" << "";
+    QTest::newRow("sys_nr missing") << "\"Port\"=dword:00000002\r\n" + rest << "'' is not a valid integer value"
+                                    << "adm" << 0 << "" << "";
+    QTest::newRow("sys_nr beyond 32 bits") << "\"Port\"=dword:00000002\r\n\"sys_nr\"=\"4294967297\"\r\n" + rest
+                                           << "'4294967297' is not a valid integer value" << "adm" << 0 << ""
+                                           << "";
+    QTest::newRow("Port missing") << "\"sys_nr\"=\"5\"\r\n" + rest << "Failed to get data for 'Port'" << ""
+                                  << 0 << "" << "";
+    QTest::newRow("Port as text") << "\"Port\"=\"1\"\r\n\"sys_nr\"=\"5\"\r\n" + rest
+                                  << "Invalid data type for 'Port'" << "" << 0 << "" << "";
+    QTest::newRow("Port of two bytes") << "\"Port\"=hex(4):01,00\r\n\"sys_nr\"=\"5\"\r\n" + rest
+                                       << "Failed to get data for 'Port'" << "" << 0 << "" << "";
+    QTest::newRow("sys_nr as number") << "\"Port\"=dword:00000002\r\n\"sys_nr\"=dword:00000005\r\n" + rest
+                                      << "Invalid data type for 'sys_nr'" << "" << 0 << "" << "";
+    QTest::newRow("admin missing") << QByteArray("\"Port\"=dword:00000002\r\n\"sys_nr\"=\"5\"\r\n\"sys_nr2\"=\"3\"\r\n"
+                                                 "\"admin2\"=\"usr\"\r\n")
+                                   << "" << "" << 5 << "3" << "COM2 ";
+    QTest::newRow("sys_nr2 missing") << QByteArray("\"Port\"=dword:00000002\r\n\"sys_nr\"=\"5\"\r\n\"admin\"=\"adm\"\r\n")
+                                     << "" << "adm" << 5 << "" << "COM2 ";
+}
+
+void StartupTest::startupErrors() {
+    QFETCH(QByteArray, values);
+    QFETCH(QString, message);
+    QFETCH(QString, admin);
+    QFETCH(int, systemCode);
+    QFETCH(QString, oldCode);
+    QFETCH(QString, portLabel);
+    Site site;
+    site.writeKey(values);
+    TForm1& form = site.start();
+    if (message.isEmpty()) {
+        QVERIFY(site.messages.empty());
+    } else {
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        QCOMPARE(site.messages[0].text, message);
+    }
+    QCOMPARE(form.adminPassword(), admin);
+    QCOMPARE(form.systemCode(), systemCode);
+    QCOMPARE(form.oldSystemCodeText(), oldCode);
+    QCOMPARE(form.portLabel(), portLabel);
+    // The captions come first, so they stand whatever failed later; and the window opens locked.
+    QCOMPARE(form.Zakladka()->tabText(3), QStringLiteral("Ustawienia"));
+    QVERIFY(form.isLocked());
+    QCOMPARE(site.settingsBytes(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n" + values + "\r\n");
+}
+
+void StartupTest::brokenSettingsFileIsShownAndLeftUntouched() {
+    Site site;
+    const QByteArray broken = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"Port\"=dword:1\r\n"
+                              "\"admin\"=\"unterminated\r\n";
+    site.writeSettings(broken);
+    TForm1& form = site.start();
+    QCOMPARE(site.messages.size(), std::size_t(1));
+    const QString text = site.messages[0].text;
+    QVERIFY2(text.contains(site.settingsFile()) && text.contains(QStringLiteral("line 5")), qPrintable(text));
+    QCOMPARE(site.settingsBytes(), broken);
+    QVERIFY(form.isLocked());
+    QCOMPARE(form.portLabel(), QString());
+    // A later write does not replace the broken file either.
+    form.setPortNumber(2);
+    QVERIFY(!OperatorMessages::runHandler([&] { form.SavePortSetting(); }));
+    QCOMPARE(site.settingsBytes(), broken);
+}
+
+void StartupTest::tablesThatCannotBeOpenedEndStartup_data() {
+    QTest::addColumn<QStringList>("present"); // table files put in place before start-up
+    QTest::addColumn<QString>("mentioned");   // what the error must name
+    QTest::newRow("half set") << QStringList{"osoby.dbf"} << "sprzet.dbf";
+    QTest::newRow("damaged users table") << QStringList{"osoby.dbf!", "sprzet.dbf", "grupa.dbf"} << "osoby.dbf";
+}
+
+void StartupTest::tablesThatCannotBeOpenedEndStartup() {
+    QFETCH(QStringList, present);
+    QFETCH(QString, mentioned);
+    // Good tables come from a first start in another folder.
+    QTemporaryDir source;
+    {
+        Site first;
+        first.start();
+        for (const char* name : {"osoby", "sprzet", "grupa"})
+            for (const char* ext : {".dbf", ".dbt"})
+                QFile::copy(first.workDir() + "/" + name + ext, source.path() + "/" + name + ext);
+    }
+    Site site;
+    for (QString name : present) {
+        const bool damage = name.endsWith(u'!');
+        name.remove(u'!');
+        QFile::copy(source.path() + "/" + name, name);
+        QFile::copy(source.path() + "/" + QString(name).replace(".dbf", ".dbt"), QString(name).replace(".dbf", ".dbt"));
+        if (damage) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.write("\x03\xff\xff\xff garbage");
+        }
+    }
+    try {
+        site.start();
+        QFAIL("the program started");
+    } catch (const std::exception& error) {
+        QVERIFY2(QString::fromUtf8(error.what()).contains(mentioned), error.what());
+    }
+    // Start-up ended before the settings were touched.
+    QVERIFY(!QFile::exists(site.settingsFile()));
+}
+
+void StartupTest::secondaryWindowsStartHidden() {
+    Site site;
+    site.start();
+    QVERIFY(!site.program->Form2->isVisible());
+    QVERIFY(!site.program->Form3->isVisible());
+    QVERIFY(!site.program->Form4->isVisible());
+    QCOMPARE(site.program->Form1->Form2(), site.program->Form2.get());
+    QCOMPARE(site.program->Form3->bar2()->minimum(), 0);
+    QCOMPARE(site.program->Form3->bar2()->maximum(), 100);
+    QCOMPARE(site.program->Form3->bar2()->value(), 0);
+    QCOMPARE(site.program->Form3->bar2()->text(), QStringLiteral("0%"));
+    QCOMPARE(site.program->Form3->windowTitle(), QStringLiteral("Read/write  card"));
+    QCOMPARE(site.program->Form3->size(), QSize(407, 72));
+    QCOMPARE(site.program->Form2->size(), QSize(299, 122));
+}
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"
