@@ -1,0 +1,53 @@
+#include "PageMode.h"
+
+#include "DBCheckBox.h"
+#include "DBComboBox.h"
+#include "DBLookupComboBox.h"
+#include "OperatorMessages.h"
+#include "SystemColours.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace talvern::pages {
+
+void joinModeButtons(QAbstractButton& edit, const std::function<void()>& onEdit, QAbstractButton& confirm,
+                     const std::function<void()>& onConfirm)
+{
+    auto* group = new QButtonGroup(&edit);
+    group->setExclusive(true);
+    group->addButton(&edit);
+    group->addButton(&confirm);
+    for (QAbstractButton* button : {&edit, &confirm}) {
+        button->setCheckable(true);
+        // Like a tool bar button, the pair never takes the focus from the box being typed into.
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    QObject::connect(&edit, &QAbstractButton::clicked, &edit, [onEdit] { OperatorMessages::runHandler(onEdit); });
+    QObject::connect(&confirm, &QAbstractButton::clicked, &confirm,
+                     [onConfirm] { OperatorMessages::runHandler(onConfirm); });
+}
+
+void setWritable(QWidget& box, bool writable)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(&box)) {
+        line->setReadOnly(!writable);
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(&box)) {
+        text->setReadOnly(!writable);
+    } else if (auto* check = qobject_cast<DBCheckBox*>(&box)) {
+        check->setReadOnly(!writable);
+    } else if (auto* combo = qobject_cast<DBComboBox*>(&box)) {
+        combo->setReadOnly(!writable);
+    } else if (auto* lookup = qobject_cast<DBLookupComboBox*>(&box)) {
+        lookup->setReadOnly(!writable);
+    }
+}
+
+void setColour(QWidget& box, const QColor& colour)
+{
+    SystemColours::setBackground(box, colour);
+}
+
+} // namespace talvern::pages
