@@ -31,6 +31,8 @@ void debugOutput(const char* text) {
 PortSession::PortSession(TspCustomComm* owner_, SerialBackend& backend_, int fd_, uint64_t generation_)
     : owner(owner_), backend(backend_), fd(fd_), generation(generation_) {
     wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    initialLines = backend.modemLines(fd);
+    countersReadable = backend.errorCounters(fd, initialCounters) == 0;
 }
 
 PortSession::~PortSession() {
@@ -124,14 +126,11 @@ void TCommThread::Execute() {
         return;
     SerialBackend& backend = s.backend;
 
-    bool modemLinesReadable = true;
-    bool countersReadable = true;
-    int lastLines = backend.modemLines(s.fd);
-    if (lastLines < 0)
-        modemLinesReadable = false;
-    ErrorCounters lastCounters;
-    if (backend.errorCounters(s.fd, lastCounters) < 0)
-        countersReadable = false;
+    // Baselines taken at the open, so a change right after it is not missed.
+    int lastLines = s.initialLines;
+    bool modemLinesReadable = lastLines >= 0;
+    ErrorCounters lastCounters = s.initialCounters;
+    bool countersReadable = s.countersReadable;
 
     pollfd fds[2];
     while (!s.terminated) {

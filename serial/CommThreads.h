@@ -12,6 +12,7 @@
 // itself closed the port after a device loss.
 
 #include "MainThreadDispatcher.h"
+#include "SerialBackend.h"
 #include "SerialTypes.h"
 
 #include <array>
@@ -25,7 +26,6 @@
 namespace talvern::serial {
 
 class TspCustomComm;
-class SerialBackend;
 
 // One event handed to the main thread: the message thread waits for done or cancelled.
 struct PendingDelivery {
@@ -63,6 +63,9 @@ struct PortSession {
     const int fd;
     const uint64_t generation;
     int wakeFd = -1;
+    int initialLines = -1; // modem lines at the open, -errno when unreadable
+    ErrorCounters initialCounters;
+    bool countersReadable = false;
 
     std::atomic<bool> terminated{false};
     std::atomic<bool> receiveArmed{true};
