@@ -51,6 +51,22 @@ CodePage::CodePage(std::string charset)
         iconv_close(static_cast<iconv_t>(m_toUtf8));
         throw;
     }
+    // Every code page a table can name is single-byte: learn its upper half from iconv once.
+    m_singleByte = true;
+    auto cd = static_cast<iconv_t>(m_toUtf8);
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        char in[1] = {static_cast<char>(b)};
+        char out[8];
+        char* inPtr = in;
+        char* outPtr = out;
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+            m_highBytes[b - 0x80] = "\xEF\xBF\xBD"; // unassigned in this code page
+        } else {
+            m_highBytes[b - 0x80].assign(out, static_cast<std::size_t>(outPtr - out));
+        }
+    }
 }
 
 CodePage::~CodePage() {
@@ -61,6 +77,18 @@ CodePage::~CodePage() {
 std::string CodePage::toUtf8(std::string_view bytes) const {
     if (isAscii(bytes)) {
         return std::string(bytes);
+    }
+    if (m_singleByte) {
+        std::string out;
+        out.reserve(bytes.size() + bytes.size() / 2);
+        for (unsigned char c : bytes) {
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else {
+                out += m_highBytes[c - 0x80];
+            }
+        }
+        return out;
     }
     auto cd = static_cast<iconv_t>(m_toUtf8);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

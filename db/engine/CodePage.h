@@ -36,6 +36,10 @@ public:
 
 private:
     std::string m_charset;
+    // UTF-8 of each byte 0x80-0xFF as iconv converts it, filled once when the code page is set up, so that
+    // reading text (the bulk of the work) needs no iconv call per field. Empty for multi-byte charsets.
+    std::string m_highBytes[128];
+    bool m_singleByte = false;
     void* m_toUtf8;
     void* m_fromUtf8;
 };

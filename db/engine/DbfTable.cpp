@@ -199,6 +199,13 @@ std::string_view DbfTable::record(std::uint32_t index) {
     return std::string_view(m_window).substr(static_cast<std::size_t>(index - m_windowFirst) * length, length);
 }
 
+std::string_view DbfTable::recordsFrom(std::uint32_t index) {
+    record(index); // loads the window when needed
+    const std::size_t length = m_header.recordLength;
+    return std::string_view(m_window).substr(static_cast<std::size_t>(index - m_windowFirst) * length,
+                                             static_cast<std::size_t>(m_windowFirst + m_windowCount - index) * length);
+}
+
 void DbfTable::writeRecord(std::uint32_t index, std::string_view rec) {
     if (m_mode == Mode::ReadOnly) {
         throw DbfError("Table " + m_name + " is open for reading only");

@@ -64,6 +64,9 @@ public:
     std::uint32_t recordCount() const { return m_recordCount; }
     // The raw record. The view stays valid until the next call on this object. Throws when index is out of range.
     std::string_view record(std::uint32_t index);
+    // Records from index on, as many as lie together in the read-ahead window (at least one): for scans.
+    // The view stays valid until the next call on this object. Throws when index is out of range.
+    std::string_view recordsFrom(std::uint32_t index);
     static bool isDeleted(std::string_view record) { return !record.empty() && record[0] == '*'; }
     // A live record with every field empty.
     std::string blankRecord() const;

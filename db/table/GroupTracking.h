@@ -3,6 +3,7 @@
 #include "TTable.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace talvern::db {
 
@@ -32,7 +33,15 @@ public:
 private:
     TTable& m_users;
     TTable& m_groups;
+    int firstGroupNamed(const std::string& name);
+
     bool m_found = false;
+    // Where the first group of each name lies, built from the stored groups and rebuilt after they change:
+    // a sweep over tens of thousands of users would otherwise scan the groups table once per user.
+    // It holds one entry per group name, so it grows with the groups table only (at most a few thousand).
+    std::unordered_map<std::string, int> m_firstByName;
+    std::uint64_t m_indexedAt = 0;
+    bool m_indexed = false;
     Subscription m_subscription;
 };
 

@@ -119,8 +119,8 @@ int TTable::recNoOf(std::uint32_t physical) const {
 }
 
 void TTable::loadCurrent() {
+    // The original copy is taken when a change begins (edit), not on every move.
     m_buffer.assign(m_file->record(m_physical));
-    m_original = m_buffer;
     m_memos.clear();
 }
 
@@ -131,6 +131,10 @@ void TTable::goTo(int recNo) {
 }
 
 void TTable::notify(TableEvent event, int field) {
+    ++m_changeCount;
+    if (event == TableEvent::DataSetChanged || (event == TableEvent::RecordChanged && field < 0)) {
+        ++m_storedChangeCount; // posts, cancels, appends, deletions, re-reads, resumes: all may change storage
+    }
     if (m_disabled > 0) {
         return;
     }
@@ -341,26 +345,56 @@ bool TTable::locate(std::string_view fieldName, std::string_view value, bool ign
         return false;
     }
 
-    std::uint32_t physical = 0;
+    // Whole numbers are usually written as plain digits: compare those as text and parse only the rest.
+    std::string wantDigits;
+    if (wantNumberValid && f.decimals == 0 && wantNumber == std::floor(wantNumber) && std::fabs(wantNumber) < 1e15) {
+        wantDigits = std::to_string(static_cast<long long>(wantNumber));
+    }
+    // Walks the file's records in window-sized runs, skipping deleted ones, without a call per record.
     int found = 0;
-    for (int rec = 1; rec <= count; ++rec) {
-        physical = physicalOf(rec);
-        std::string_view record = m_file->record(physical);
-        std::string_view raw = record.substr(f.offset, f.length);
-        bool match;
-        if (f.type == 'C' && !ignoreCase) {
-            match = trimRight(raw) == wantBytes;
-        } else if (numeric && wantNumberValid) {
-            double have;
-            std::string text = dbf::FieldCodec::toText(f, raw, m_file->codePage());
-            match = parseNumber(text, have) && have == wantNumber;
-        } else {
-            std::string text = m_file->text(target.index(), record);
-            match = (ignoreCase ? foldCase(trimRight(text)) : std::string(trimRight(text))) == wantFolded;
-        }
-        if (match) {
-            found = rec;
-            break;
+    int rec = 0;
+    const std::uint32_t physicalCount = m_file->recordCount();
+    const std::size_t length = m_file->recordLength();
+    std::size_t nextDeleted = 0;
+    std::uint32_t physical = 0;
+    while (physical < physicalCount && found == 0 && rec < count) {
+        const std::string_view run = m_file->recordsFrom(physical);
+        for (std::size_t at = 0; at < run.size() && found == 0; at += length, ++physical) {
+            if (nextDeleted < m_deleted.size() && m_deleted[nextDeleted] == physical) {
+                ++nextDeleted;
+                continue;
+            }
+            ++rec;
+            const std::string_view record = run.substr(at, length);
+            std::string_view raw = record.substr(f.offset, f.length);
+            bool match;
+            if (f.type == 'C' && !ignoreCase) {
+                // The wanted bytes, then nothing but blanks (spaces, or NULs from some writers).
+                match = raw.size() >= wantBytes.size() && raw.compare(0, wantBytes.size(), wantBytes) == 0 &&
+                        trimRight(raw.substr(wantBytes.size())).empty();
+            } else if (numeric && wantNumberValid) {
+                std::string_view digits = trimRight(raw);
+                while (!digits.empty() && digits.front() == ' ') {
+                    digits.remove_prefix(1);
+                }
+                if (!wantDigits.empty() && (f.type == 'N' || f.type == 'F') && digits == wantDigits) {
+                    match = true;
+                } else if (!wantDigits.empty() && (f.type == 'N' || f.type == 'F') && !digits.empty() &&
+                           digits.find_first_of(".+eE") == std::string_view::npos &&
+                           !(digits.size() > 1 && (digits[0] == '0' || (digits[0] == '-' && digits[1] == '0')))) {
+                    match = false; // plain digits that differ from the wanted number's digits
+                } else {
+                    double have;
+                    std::string text = dbf::FieldCodec::toText(f, raw, m_file->codePage());
+                    match = parseNumber(text, have) && have == wantNumber;
+                }
+            } else {
+                std::string text = m_file->text(target.index(), record);
+                match = (ignoreCase ? foldCase(trimRight(text)) : std::string(trimRight(text))) == wantFolded;
+            }
+            if (match) {
+                found = rec;
+            }
         }
     }
     if (found == 0) {

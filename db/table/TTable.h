@@ -147,6 +147,12 @@ public:
     std::int64_t integerAt(int recNo, int field);
 
     Subscription subscribe(TableListener listener);
+    // Counts every movement, change and state change of the table, whether or not display is suspended, so
+    // that followers can tell that nothing happened since they last looked.
+    std::uint64_t changeCount() const { return m_changeCount; }
+    // Counts changes of what is stored (posts, appends, deletions, re-reads); moves and unposted edits do
+    // not count. Lets followers keep something derived from the stored records and know when to redo it.
+    std::uint64_t storedChangeCount() const { return m_storedChangeCount; }
 
     // The engine under the cursor, for tools and checks; null when closed.
     dbf::DbfTable* file() { return m_file.get(); }
@@ -185,6 +191,8 @@ private:
     std::string m_original; // the record as it was when the change began
     std::map<int, std::string> m_memos; // memo texts set during the change under way (UTF-8)
     int m_disabled = 0;
+    std::uint64_t m_changeCount = 0;
+    std::uint64_t m_storedChangeCount = 0;
     TableNotifier m_notifier;
 };
 

@@ -95,6 +95,35 @@ TEST_F(Site, ChangingTheUsersGroupMovesTheGroups) {
     EXPECT_EQ(groupId(), 1);
 }
 
+// Renaming, adding and removing groups changes which group a name leads to at the next user move.
+TEST_F(Site, FollowsGroupsAsTheyAreNowStored) {
+    fill({"A", "B", "C"}, {{1, "B"}, {2, "D"}, {3, "A"}});
+    openAll();
+    EXPECT_EQ(groupId(), 2);
+    m_groups.moveTo(2);
+    m_groups.edit();
+    m_groups.fieldByName("NAME").setAsString("D"); // B is renamed D; its users now name no group
+    m_groups.post();
+    m_groups.first();
+    m_users.moveTo(2);
+    EXPECT_EQ(groupId(), 2);
+    m_users.moveTo(1);
+    EXPECT_EQ(groupId(), 2); // stayed: no group is called B any more
+    EXPECT_FALSE(m_tracking->groupFound());
+    m_groups.first();
+    m_groups.deleteRecord(); // A goes
+    m_users.moveTo(3);
+    EXPECT_FALSE(m_tracking->groupFound());
+    m_groups.append();
+    m_groups.fieldByName("ID_grupy").setAsInteger(9);
+    m_groups.fieldByName("NAME").setAsString("A");
+    m_groups.post();
+    m_groups.first();
+    m_users.moveTo(1);
+    m_users.moveTo(3);
+    EXPECT_EQ(groupId(), 9);
+}
+
 TEST_F(Site, SuspendedUsersDisplayLeavesGroupsUntilResumed) {
     fill({"A", "B", "C"}, {{1, "A"}, {2, "B"}, {3, "C"}});
     openAll();
