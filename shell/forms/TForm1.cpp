@@ -5,6 +5,7 @@
 #include "DesktopShell.h"
 #include "MakerContact.h"
 #include "OperatorMessages.h"
+#include "Pages.h"
 #include "SettingsPage.h"
 #include "StandardTables.h"
 #include "TForm2.h"
@@ -127,6 +128,15 @@ void TForm1::buildLayout() {
 
 void TForm1::installPages() {
     // The Users, Groups and Readers pages go into TabSheet1, TabSheet2 and TabSheet3.
+    const TablePages pages = createTablePages(m_table1, m_table2, m_table3);
+    const std::pair<QWidget*, QWidget*> places[] = {
+        {pages.users, m_ui->TabSheet1}, {pages.groups, m_ui->TabSheet2}, {pages.readers, m_ui->TabSheet3}};
+    for (const auto& [page, sheet] : places) {
+        page->setParent(sheet);
+        page->move(0, 0);
+    }
+    GroupsPage* groups = pages.groups;
+    m_refreshReaderHints = [groups] { groups->RefreshReaderHints(); };
 }
 
 void TForm1::connectHandlers() {
