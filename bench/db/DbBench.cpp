@@ -107,6 +107,9 @@ void runSite(const std::string& dir, int users) {
     });
     std::printf("locate NUMBER %-6d             %9.3f ms\n", users, locate);
 
+    const double refresh = bestOf(5, [&] { users1.refresh(); });
+    std::printf("refresh the users table          %9.3f ms\n", refresh);
+
     GroupTracking tracking(users1, groups);
     const double add = bestOf(5, [&] {
         std::int64_t number = nextUserNumber(users1);

@@ -230,10 +230,8 @@ std::string TableHeader::build(TableFormat format, const std::vector<FieldSpec>&
     put16(h, 8, static_cast<std::uint32_t>(headerLength));
     put16(h, 10, static_cast<std::uint32_t>(recordLength));
     h[29] = static_cast<char>(languageDriver);
-    if (level7) {
-        // The language driver name field; left to the driver byte.
-        std::memcpy(&h[32], "DBWINEE0", 8);
-    }
+    // Level 7 also has a language driver name (bytes 32-63); it stays empty and the driver byte names the
+    // code page, as in the older layouts.
     std::size_t pos = start;
     for (const auto& f : fields) {
         if (level7) {

@@ -98,7 +98,7 @@ TEST(Crash, KilledWriterLeavesSoundTablesWithEveryReturnedPost) {
             writer(dir.path(), pipeFds[1], seed + static_cast<unsigned>(round) + 1);
         }
         ::close(pipeFds[1]);
-        struct timespec pause {0, static_cast<long>(random() % 4000) * 1000L};
+        struct timespec pause {0, static_cast<long>(random() % 3000) * 1000L};
         ::nanosleep(&pause, nullptr);
         ::kill(child, SIGKILL);
         int status = 0;
