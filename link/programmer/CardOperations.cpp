@@ -35,6 +35,8 @@ CardOperations::CardOperations(ProgrammerLink& link, CardWindows windows, db::TT
     : m_windows(std::move(windows)), m_writer(link, m_windows), m_users(link, m_writer, m_windows, users, groups),
       m_readers(link, m_writer, m_windows, readers) {}
 
+CardOperations::~CardOperations() = default;
+
 void CardOperations::attachUsersPage(QWidget* page) {
     m_users.setDuplicateOption(control<QCheckBox>(page, "CBox2"));
     onClick(control<QAbstractButton>(page, "Button4"), &m_connections, [this] { m_users.Button4Click(); });

@@ -18,6 +18,7 @@ public:
     // users: `Table1`, readers: `Table2`, groups: `Table3`.
     CardOperations(ProgrammerLink& link, CardWindows windows, db::TTable& users, db::TTable& readers,
                    db::TTable& groups);
+    ~CardOperations();
 
     // Connects "Program" (Button4), "Read" (Button2), "Delete withdrawal " (Button3) and the duplicate
     // option (CBox2) found under the Users page, and Timer1 to the read exchange. Throws

@@ -25,6 +25,10 @@ UserCardOperations::UserCardOperations(ProgrammerLink& link, CardWriter& writer,
                                        db::TTable& users, db::TTable& groups)
     : m_link(link), m_writer(writer), m_windows(windows), m_users(users), m_groups(groups) {}
 
+void UserCardOperations::setDuplicateOption(QCheckBox* CBox2) {
+    m_duplicate = CBox2;
+}
+
 card::AccessBlocks UserCardOperations::accessOfCurrentUser() {
     const std::string group = m_users.fieldByName("GROUP").asString();
     if (group.empty() || group == db::kLackOfAssignment || m_groups.isEmpty() ||

@@ -26,7 +26,7 @@ public:
                        db::TTable& groups);
 
     // The " Duplicate card" check box; without one no duplicate is made.
-    void setDuplicateOption(QCheckBox* CBox2) { m_duplicate = CBox2; }
+    void setDuplicateOption(QCheckBox* CBox2);
 
     void Button4Click(); // "Program"
     void Button3Click(); // "Delete withdrawal "

@@ -37,6 +37,11 @@ class TForm1;
 
 namespace talvern {
 
+namespace link {
+class CardOperations;
+class ProgrammerLink;
+} // namespace link
+
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -113,6 +118,17 @@ public:
     void Oprogramie1Click();
     void Oprogramie2Click();
 
+    // The programmer link (TForm1Link.cpp): "Połącz", "Rozłącz", "COM1".."COM4", the status animation.
+    void COM11Click();
+    void Rozcz1Click();
+    void COM12Click();
+    void COM22Click();
+    void COM21Click();
+    void COM41Click();
+    void Timer3Timer();
+    link::ProgrammerLink& programmerLink();
+    link::CardOperations& cardOperations();
+
     // Operator lock and Settings page handlers.
     void BitBtn1Click();
     void Button5Click();
@@ -139,6 +155,8 @@ private:
     void refreshReaderHints();
     QLineEdit* oldCodeEntry() const;
     void centreOnScreen();
+    // Builds the programmer link and the card operations over this window (TForm1Link.cpp).
+    void installProgrammerLink();
 
     std::unique_ptr<Ui::TForm1> m_ui;
     db::TTable m_table1{"Table1"};
@@ -166,6 +184,14 @@ private:
     std::function<void()> m_refreshReaderHints; // set by installPages once the Groups page is there
     bool m_locked = true;
     bool m_centred = false;
+
+    // The programmer link and the card operations; they go first, closing the port before they let
+    // go of it.
+    struct LinkParts;
+    struct LinkPartsDeleter {
+        void operator()(LinkParts* parts) const;
+    };
+    std::unique_ptr<LinkParts, LinkPartsDeleter> m_linkParts;
 };
 
 } // namespace talvern

@@ -1,0 +1,134 @@
+// The main window's side of the programmer link and the card operations: the "Port" menu, the
+// status animation, and the card buttons of the Users and Readers pages. The link itself lives in
+// link/programmer and reaches this window only through the sinks given here.
+
+#include "TForm1.h"
+
+#include "Gauge.h"
+#include "OperatorMessages.h"
+#include "SiteDefaults.h"
+#include "TForm3.h"
+#include "TForm4.h"
+#include "programmer/CardOperations.h"
+#include "programmer/ProgrammerLink.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace talvern {
+
+struct TForm1::LinkParts {
+    serial::TspComm& rs;
+    std::unique_ptr<link::ProgrammerLink> link;
+    std::unique_ptr<link::CardOperations> operations;
+};
+
+void TForm1::LinkPartsDeleter::operator()(LinkParts* parts) const {
+    // The port's watcher thread may still report a lost device to the link: close it first.
+    parts->rs.SetActive(false);
+    delete parts;
+}
+
+link::ProgrammerLink& TForm1::programmerLink() {
+    return *m_linkParts->link;
+}
+link::CardOperations& TForm1::cardOperations() {
+    return *m_linkParts->operations;
+}
+
+void TForm1::installProgrammerLink() {
+    m_linkParts.reset(new LinkParts{*m_rs, nullptr, nullptr});
+    link::LinkWindow window;
+    window.setStatusText = [this](const QString& text) { setStatusText(text); };
+    window.appendTrace = [this](const QString& text) {
+        QPlainTextEdit* memo = Memo1();
+        QTextCursor end(memo->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(text);
+    };
+    window.clearTrace = [this] { Memo1()->clear(); };
+    window.portLabel = [this] { return m_portLabel; };
+    window.setPort = [this](int number, const QString& label) {
+        m_portNumber = number;
+        m_portLabel = label;
+    };
+    window.savePortSetting = [this] { SavePortSetting(); };
+    window.animationTimer = m_timer3;
+    m_linkParts->link = std::make_unique<link::ProgrammerLink>(*m_rs, window);
+
+    link::CardWindows windows;
+    windows.systemCode = [this] { return std::int64_t(m_systemCode); };
+    windows.defaultSystemCode = [] { return std::int64_t(std::atoll(defaults::kSystemCode)); };
+    windows.showTransfer = [this] {
+        if (m_form3 != nullptr) {
+            m_form3->show();
+        }
+    };
+    windows.hideTransfer = [this] {
+        if (m_form3 != nullptr) {
+            m_form3->hide();
+        }
+    };
+    windows.setGauge = [this](int value) {
+        if (m_form3 != nullptr) {
+            m_form3->bar2()->setValue(value);
+            // The card operations hold this thread while they run: paint the gauge now.
+            m_form3->bar2()->repaint();
+        }
+    };
+    windows.gauge = [this] { return m_form3 != nullptr ? m_form3->bar2()->value() : 0; };
+    windows.showCardInfo = [this](const QString& duplicate) {
+        if (m_form4 != nullptr) {
+            m_form4->Label1()->setText(duplicate);
+            m_form4->show();
+        }
+    };
+    windows.readTimer = m_timer1;
+    m_linkParts->operations =
+        std::make_unique<link::CardOperations>(programmerLink(), windows, m_table1, m_table2, m_table3);
+    // The pages carry the card buttons; a build without them has no card operations to attach.
+    if (findChild<QObject*>(QStringLiteral("Button4")) != nullptr) {
+        cardOperations().attachUsersPage(this);
+    }
+    if (findChild<QObject*>(QStringLiteral("Button12")) != nullptr) {
+        cardOperations().attachReadersPage(this);
+    }
+
+    const auto handler = [this](auto&& call) { return [call] { OperatorMessages::runHandler(call); }; };
+    connect(COM11(), &QAction::triggered, this, handler([this] { COM11Click(); }));
+    connect(Rozcz1(), &QAction::triggered, this, handler([this] { Rozcz1Click(); }));
+    connect(COM12(), &QAction::triggered, this, handler([this] { COM12Click(); }));
+    connect(COM22(), &QAction::triggered, this, handler([this] { COM22Click(); }));
+    connect(COM21(), &QAction::triggered, this, handler([this] { COM21Click(); }));
+    connect(COM41(), &QAction::triggered, this, handler([this] { COM41Click(); }));
+    connect(m_timer3, &QTimer::timeout, this, handler([this] { Timer3Timer(); }));
+}
+
+void TForm1::COM11Click() {
+    programmerLink().ConnectLink();
+}
+void TForm1::Rozcz1Click() {
+    programmerLink().DisconnectLink();
+}
+void TForm1::COM12Click() {
+    programmerLink().SelectPort(1);
+}
+void TForm1::COM22Click() {
+    programmerLink().SelectPort(2);
+}
+void TForm1::COM21Click() {
+    programmerLink().SelectPort(3);
+}
+void TForm1::COM41Click() {
+    programmerLink().SelectPort(4);
+}
+void TForm1::Timer3Timer() {
+    programmerLink().Timer3Timer();
+}
+
+} // namespace talvern
