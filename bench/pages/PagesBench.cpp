@@ -1,0 +1,257 @@
+// The pages on a large site, in the real main window: how long opening the window, scrolling the
+// users grid from top to bottom, moving through users, adding a user and removing a group whose
+// removal marks every user take, and how many times the grids are told to change and repaint while
+// that removal runs.
+//
+//   pages-bench [users] [groups]      (defaults 65535 and 1000)
+
+#include "DBGrid.h"
+#include "LargeSite.h"
+#include "OperatorMessages.h"
+#include "Program.h"
+#include "StandardTables.h"
+#include "TTable.h"
+#include "TableModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+using namespace talvern;
+
+namespace {
+
+double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+struct Figures {
+    std::vector<double> samples;
+    void add(double value) { samples.push_back(value); }
+    void print(const char* what) const
+    {
+        if (samples.empty()) {
+            return;
+        }
+        std::vector<double> sorted = samples;
+        std::sort(sorted.begin(), sorted.end());
+        const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
+        std::printf("%-44s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, sorted.size(), mean,
+                    sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
+                    sorted.back());
+    }
+};
+
+// Counts paint events of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+// Counts what a model tells its views.
+struct ModelSignals {
+    explicit ModelSignals(QAbstractItemModel* model)
+    {
+        QObject::connect(model, &QAbstractItemModel::modelReset, [this] { ++resets; });
+        QObject::connect(model, &QAbstractItemModel::dataChanged, [this] { ++changes; });
+    }
+    int resets = 0;
+    int changes = 0;
+};
+
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+template <typename T>
+T* control(QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        std::fprintf(stderr, "no control %s\n", name);
+        std::exit(2);
+    }
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir site;
+    QTemporaryDir config;
+    // The bench never sees a real user's settings.
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("HOME", config.path().toUtf8());
+    QApplication app(argc, argv);
+
+    db::bench::SiteSize size;
+    if (argc > 1) {
+        size.users = std::atoi(argv[1]);
+    }
+    if (argc > 2) {
+        size.groups = std::atoi(argv[2]);
+    }
+    int messages = 0;
+    OperatorMessages::setRecorder([&](const OperatorMessage& message) {
+        ++messages;
+        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
+    });
+
+    QElapsedTimer timer;
+    timer.start();
+    db::bench::generateLargeSite(site.path().toStdString(), size);
+    {
+        // Every user in the first group, so that removing it marks them all.
+        db::TTable users;
+        users.open(site.filePath(QStringLiteral("osoby.dbf")).toStdString());
+        users.disableControls();
+        const int group = users.fieldByName("GROUP").index();
+        for (int row = 1; row <= users.recordCount(); ++row) {
+            users.moveTo(row);
+            users.edit();
+            users.field(group).setAsString("Grupa 1");
+            users.post();
+        }
+        users.enableControls();
+    }
+    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", size.users, size.groups,
+                size.readers, ms(timer));
+    QDir::setCurrent(site.path());
+
+    // Open the main window and unlock it with the administrator password of a new site.
+    const long kbBefore = residentKb();
+    timer.restart();
+    std::unique_ptr<Program> program = createProgram();
+    TForm1& form = *program->Form1;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "the main window was not shown\n");
+        return 2;
+    }
+    control<QLineEdit>(form, "Edit5")->setText(QStringLiteral("9"));
+    form.BitBtn1Click();
+    QApplication::processEvents();
+    const double openMs = ms(timer);
+    std::printf("open main window and unlock:                 %.1f ms (resident memory +%ld kB)\n", openMs,
+                residentKb() - kbBefore);
+
+    auto* notebook = control<QTabWidget>(form, "Zakladka");
+    notebook->setCurrentIndex(0);
+    auto* grid = control<DBGrid>(form, "DBGrid1");
+    QApplication::processEvents();
+
+    // Scroll from top to bottom, one page of rows at a time, each page painted before the next.
+    QScrollBar* bar = grid->verticalScrollBar();
+    Figures scroll;
+    QElapsedTimer whole;
+    whole.start();
+    for (int value = 0;; value += bar->pageStep()) {
+        timer.restart();
+        bar->setValue(std::min(value, bar->maximum()));
+        grid->viewport()->repaint();
+        scroll.add(ms(timer));
+        if (value >= bar->maximum()) {
+            break;
+        }
+    }
+    std::printf("scroll users grid top to bottom:             %.0f ms in %zu pages of %d rows\n", ms(whole),
+                scroll.samples.size(), bar->pageStep());
+    scroll.print("  time per page of rows");
+
+    // The operator walks through users with the arrow keys: each step moves the cursor, shows the
+    // user's boxes and refreshes the table (the name boxes' change), and group tracking follows.
+    grid->setFocus();
+    Figures down;
+    for (int step = 0; step < 200; ++step) {
+        timer.restart();
+        QTest::keyClick(grid, Qt::Key_Down);
+        grid->viewport()->repaint();
+        down.add(ms(timer));
+    }
+    down.print("next user (arrow down)");
+    Figures pageDown;
+    for (int step = 0; step < 50; ++step) {
+        timer.restart();
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        grid->viewport()->repaint();
+        pageDown.add(ms(timer));
+    }
+    pageDown.print("next page of users (Page Down)");
+    timer.restart();
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    grid->viewport()->repaint();
+    std::printf("to the last user (Ctrl+End):                 %.1f ms\n", ms(timer));
+
+    // Add a user from the page.
+    QTest::mouseClick(control<QPushButton>(form, "SpeedButton4"), Qt::LeftButton);
+    timer.restart();
+    QTest::mouseClick(control<QPushButton>(form, "Button9"), Qt::LeftButton);
+    QApplication::processEvents();
+    grid->viewport()->repaint();
+    std::printf("add a user (Add):                            %.1f ms, new user number %s\n", ms(timer),
+                qPrintable(grid->model()->index(grid->currentIndex().row(), 0).data().toString()));
+
+    // Remove the group every user belongs to: the sweep marks all of them.
+    notebook->setCurrentIndex(1);
+    auto* groupsGrid = control<DBGrid>(form, "DBGrid2");
+    QApplication::processEvents();
+    QTest::mouseClick(control<QPushButton>(form, "SpeedButton5"), Qt::LeftButton);
+    form.Table3().first();
+    PaintCounter usersPaints(grid->viewport());
+    PaintCounter groupsPaints(groupsGrid->viewport());
+    ModelSignals usersModel(grid->model());
+    ModelSignals groupsModel(groupsGrid->model());
+    timer.restart();
+    QTest::mouseClick(control<QPushButton>(form, "Button10"), Qt::LeftButton);
+    const double sweepMs = ms(timer);
+    QApplication::processEvents();
+    groupsGrid->viewport()->repaint();
+    const double shownMs = ms(timer);
+    db::TTable& users = form.Table1();
+    int marked = 0;
+    const int groupField = users.findField("GROUP");
+    for (int row = 1; row <= users.recordCount(); ++row) {
+        marked += users.valueAt(row, groupField) == db::kLackOfAssignment;
+    }
+    std::printf("remove a group marking every user (Remove):  %.1f ms, %.1f ms until the grid is painted\n", sweepMs,
+                shownMs);
+    std::printf("  users marked %d of %d; users grid: %d resets, %d data changes, %d paints; "
+                "groups grid: %d resets, %d data changes, %d paints\n",
+                marked, users.recordCount(), usersModel.resets, usersModel.changes, usersPaints.paints,
+                groupsModel.resets, groupsModel.changes, groupsPaints.paints);
+    std::printf("operator messages: %d\n", messages);
+    program.reset();
+    OperatorMessages::clearRecorder();
+    return messages == 0 ? 0 : 1;
+}
