@@ -1,16 +1,12 @@
 #include "TTable.h"
 
 #include "FieldCodec.h"
-#include "TextFold.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 namespace talvern::db {
 
 using dbf::DbfTable;
-using dbf::FieldCodec::isMemoType;
 
 TTable::TTable(std::string objectName) : m_objectName(std::move(objectName)) {}
 
@@ -293,119 +289,6 @@ TField TTable::field(int index) {
     return TField(this, index);
 }
 
-namespace {
-
-bool parseNumber(std::string_view s, double& out) {
-    while (!s.empty() && s.front() == ' ') {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && s.back() == ' ') {
-        s.remove_suffix(1);
-    }
-    if (!s.empty() && s.front() == '+') {
-        s.remove_prefix(1);
-    }
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-    return ec == std::errc() && p == s.data() + s.size() && !s.empty();
-}
-
-std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-} // namespace
-
-bool TTable::locate(std::string_view fieldName, std::string_view value, bool ignoreCase) {
-    requireOpen();
-    TField target = fieldByName(fieldName);
-    storeOrDrop();
-    const dbf::FieldDef& f = def(target.index());
-    const int count = recordCount();
-
-    // Each kind compares in the cheapest form: text fields as file bytes when letter case counts.
-    std::string wantBytes;
-    std::string wantFolded;
-    double wantNumber = 0;
-    bool numeric = f.type == 'N' || f.type == 'F' || f.type == 'I' || f.type == '+' || f.type == 'O';
-    bool wantNumberValid = numeric && parseNumber(value, wantNumber);
-    if (f.type == 'C' && !ignoreCase) {
-        try {
-            wantBytes = m_file->codePage().fromUtf8(value);
-        } catch (const DbfError&) {
-            return false; // a text the table cannot even hold is in no record
-        }
-        wantBytes = std::string(trimRight(wantBytes));
-    } else {
-        wantFolded = ignoreCase ? foldCase(trimRight(value)) : std::string(trimRight(value));
-    }
-    if (numeric && !wantNumberValid && !trimRight(value).empty()) {
-        return false;
-    }
-
-    // Whole numbers are usually written as plain digits: compare those as text and parse only the rest.
-    std::string wantDigits;
-    if (wantNumberValid && f.decimals == 0 && wantNumber == std::floor(wantNumber) && std::fabs(wantNumber) < 1e15) {
-        wantDigits = std::to_string(static_cast<long long>(wantNumber));
-    }
-    // Walks the file's records in window-sized runs, skipping deleted ones, without a call per record.
-    int found = 0;
-    int rec = 0;
-    const std::uint32_t physicalCount = m_file->recordCount();
-    const std::size_t length = m_file->recordLength();
-    std::size_t nextDeleted = 0;
-    std::uint32_t physical = 0;
-    while (physical < physicalCount && found == 0 && rec < count) {
-        const std::string_view run = m_file->recordsFrom(physical);
-        for (std::size_t at = 0; at < run.size() && found == 0; at += length, ++physical) {
-            if (nextDeleted < m_deleted.size() && m_deleted[nextDeleted] == physical) {
-                ++nextDeleted;
-                continue;
-            }
-            ++rec;
-            const std::string_view record = run.substr(at, length);
-            std::string_view raw = record.substr(f.offset, f.length);
-            bool match;
-            if (f.type == 'C' && !ignoreCase) {
-                // The wanted bytes, then nothing but blanks (spaces, or NULs from some writers).
-                match = raw.size() >= wantBytes.size() && raw.compare(0, wantBytes.size(), wantBytes) == 0 &&
-                        trimRight(raw.substr(wantBytes.size())).empty();
-            } else if (numeric && wantNumberValid) {
-                std::string_view digits = trimRight(raw);
-                while (!digits.empty() && digits.front() == ' ') {
-                    digits.remove_prefix(1);
-                }
-                if (!wantDigits.empty() && (f.type == 'N' || f.type == 'F') && digits == wantDigits) {
-                    match = true;
-                } else if (!wantDigits.empty() && (f.type == 'N' || f.type == 'F') && !digits.empty() &&
-                           digits.find_first_of(".+eE") == std::string_view::npos &&
-                           !(digits.size() > 1 && (digits[0] == '0' || (digits[0] == '-' && digits[1] == '0')))) {
-                    match = false; // plain digits that differ from the wanted number's digits
-                } else {
-                    double have;
-                    std::string text = dbf::FieldCodec::toText(f, raw, m_file->codePage());
-                    match = parseNumber(text, have) && have == wantNumber;
-                }
-            } else {
-                std::string text = m_file->text(target.index(), record);
-                match = (ignoreCase ? foldCase(trimRight(text)) : std::string(trimRight(text))) == wantFolded;
-            }
-            if (match) {
-                found = rec;
-            }
-        }
-    }
-    if (found == 0) {
-        return false;
-    }
-    goTo(found);
-    m_eof = false;
-    notify(TableEvent::RecordMoved);
-    return true;
-}
-
 void TTable::edit() {
     requireOpen();
     if (m_state == State::Edit || m_state == State::Insert) {
@@ -561,126 +444,6 @@ std::int64_t TTable::integerAt(int recNo, int field) {
     const auto& f = def(field);
     return dbf::FieldCodec::toInteger(f, m_file->record(physicalOf(recNo)).substr(f.offset, f.length),
                                       m_file->codePage());
-}
-
-// Field access on the current record.
-
-std::string_view TTable::rawField(int index) const {
-    const auto& f = def(index);
-    return std::string_view(m_buffer).substr(f.offset, f.length);
-}
-
-std::string TTable::memoText(int index) {
-    auto pending = m_memos.find(index);
-    if (pending != m_memos.end()) {
-        return pending->second;
-    }
-    if (m_state == State::Insert || isEmpty()) {
-        return {};
-    }
-    return m_file->text(index, m_buffer);
-}
-
-void TTable::requireChange(const char* what) const {
-    requireOpen();
-    if (m_state != State::Edit && m_state != State::Insert) {
-        throw DbfError("Table " + tableName() + " is not being edited: " + what + " needs edit or append first");
-    }
-}
-
-void TTable::setRaw(int index, const std::string& bytes) {
-    const auto& f = def(index);
-    if (std::string_view(m_buffer).substr(f.offset, f.length) == bytes) {
-        return;
-    }
-    m_buffer.replace(f.offset, f.length, bytes);
-    notify(TableEvent::RecordChanged, index);
-}
-
-void TTable::setMemo(int index, std::string text) {
-    if (memoText(index) == text) {
-        return;
-    }
-    m_file->codePage().fromUtf8(text); // refuses characters the table cannot hold now, not at post
-    m_memos[index] = std::move(text);
-    notify(TableEvent::RecordChanged, index);
-}
-
-const std::string& TField::name() const { return m_table->def(m_index).name; }
-
-char TField::type() const { return m_table->def(m_index).type; }
-
-int TField::width() const { return m_table->def(m_index).length; }
-
-std::string TField::asString() const {
-    m_table->requireOpen();
-    if (isMemoType(type())) {
-        return m_table->memoText(m_index);
-    }
-    return dbf::FieldCodec::toText(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
-}
-
-std::int64_t TField::asInteger() const {
-    m_table->requireOpen();
-    if (isMemoType(type())) {
-        throw DbfError("Field " + name() + " is a note and holds no number");
-    }
-    return dbf::FieldCodec::toInteger(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
-}
-
-bool TField::asBoolean() const {
-    m_table->requireOpen();
-    if (isMemoType(type())) {
-        throw DbfError("Field " + name() + " is a note and holds no logical value");
-    }
-    return dbf::FieldCodec::toBoolean(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
-}
-
-bool TField::isNull() const {
-    m_table->requireOpen();
-    if (isMemoType(type())) {
-        return m_table->memoText(m_index).empty();
-    }
-    return dbf::FieldCodec::isNull(m_table->def(m_index), m_table->rawField(m_index));
-}
-
-void TField::setAsString(std::string_view text) {
-    m_table->requireChange("setting a field");
-    if (type() == 'M') {
-        m_table->setMemo(m_index, std::string(text));
-        return;
-    }
-    if (type() == 'B' || type() == 'G') {
-        throw DbfError("Field " + name() + " holds binary data and cannot be set as text");
-    }
-    m_table->setRaw(m_index, dbf::FieldCodec::fromText(m_table->def(m_index), text, m_table->m_file->codePage()));
-}
-
-void TField::setAsInteger(std::int64_t value) {
-    m_table->requireChange("setting a field");
-    if (type() == 'M') {
-        m_table->setMemo(m_index, std::to_string(value));
-        return;
-    }
-    m_table->setRaw(m_index, dbf::FieldCodec::fromInteger(m_table->def(m_index), value));
-}
-
-void TField::setAsBoolean(bool value) {
-    m_table->requireChange("setting a field");
-    if (type() == 'C') {
-        setAsString(value ? "True" : "False");
-        return;
-    }
-    m_table->setRaw(m_index, dbf::FieldCodec::fromBoolean(m_table->def(m_index), value));
-}
-
-void TField::clear() {
-    m_table->requireChange("clearing a field");
-    if (isMemoType(type())) {
-        m_table->setMemo(m_index, {});
-        return;
-    }
-    m_table->setRaw(m_index, dbf::FieldCodec::blank(m_table->def(m_index)));
 }
 
 } // namespace talvern::db
