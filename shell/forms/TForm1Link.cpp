@@ -88,6 +88,9 @@ void TForm1::installProgrammerLink() {
             m_form4->show();
         }
     };
+    // Timer1's ticks time the read exchange: the answer is taken one interval after the second
+    // command, so the ticks keep their interval rather than the coarse timers' five per cent.
+    m_timer1->setTimerType(Qt::PreciseTimer);
     windows.readTimer = m_timer1;
     m_linkParts->operations =
         std::make_unique<link::CardOperations>(programmerLink(), windows, m_table1, m_table2, m_table3);
