@@ -1,5 +1,7 @@
 #include "DBComboBox.h"
 
+#include "ListName.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QWheelEvent>
@@ -18,6 +20,7 @@ DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent)
 void DBComboBox::bind(db::TTable& table, const QString& fieldName)
 {
     m_link.bind(this, table, fieldName, [this] { showField(); });
+    nameList(*this);
 }
 
 void DBComboBox::setReadOnly(bool readOnly)
@@ -29,6 +32,7 @@ void DBComboBox::setReadOnly(bool readOnly)
 void DBComboBox::showPopup()
 {
     if (!m_readOnly) {
+        nameList(*this);
         QComboBox::showPopup();
     }
 }

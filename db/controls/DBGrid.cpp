@@ -4,6 +4,7 @@
 #include "TableModel.h"
 #include "TableWatcher.h"
 
+#include <QAbstractButton>
 #include <QHeaderView>
 
 namespace talvern {
@@ -20,6 +21,13 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
+    // The headers and the corner button are parts of the grid a screen reader meets on its own.
+    horizontalHeader()->setAccessibleName(QStringLiteral("Column titles"));
+    verticalHeader()->setAccessibleName(QStringLiteral("Row numbers"));
+    setCornerButtonEnabled(false);
+    if (auto* corner = findChild<QAbstractButton*>()) {
+        corner->setAccessibleName(QStringLiteral("Whole table"));
+    }
     QPalette silver = palette();
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
     silver.setColor(QPalette::AlternateBase, QColor(192, 192, 192));

@@ -3,6 +3,8 @@
 #include "OperatorMessages.h"
 #include "TableModel.h"
 
+#include "ListName.h"
+
 #include <QKeyEvent>
 #include <QWheelEvent>
 
@@ -25,6 +27,7 @@ void DBLookupComboBox::bind(db::TTable& keyTable, const QString& keyField, db::T
     connect(m_listModel, &QAbstractItemModel::modelReset, this, [this] { showField(); });
     connect(m_listModel, &QAbstractItemModel::dataChanged, this, [this] { showField(); });
     m_link.bind(this, keyTable, keyField, [this] { showField(); });
+    nameList(*this);
 }
 
 int DBLookupComboBox::rowOf(const QString& value) const
@@ -73,6 +76,7 @@ void DBLookupComboBox::pick(int row)
 void DBLookupComboBox::showPopup()
 {
     if (!m_readOnly) {
+        nameList(*this);
         QComboBox::showPopup();
     }
 }
