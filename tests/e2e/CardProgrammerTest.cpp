@@ -81,6 +81,25 @@ private slots:
         QCOMPARE(form.Memo1()->toPlainText(), expectedTrace);
     }
 
+    void newcomerAddsAUserProgramsAndReadsTheCard() {
+        Site site; // a new site: empty tables
+        TForm1& form = site.start();
+        QVERIFY(site.connect());
+        site.click("SpeedButton4"); // "Edytuj"
+        site.click("Button9");      // "Dodaj"
+        auto* surname = site.control<QLineEdit>("DBEdit8");
+        QVERIFY(surname != nullptr);
+        QTest::keyClicks(surname, QStringLiteral("Nowak"));
+        site.click("Button4");
+        QVERIFY(site.simulator->waitForFrames(7, std::chrono::seconds(3)));
+        QCOMPARE(site.simulator->card(), card::cardImage({1, 70000, 0}, card::noAccessBlocks()));
+        site.click("Button2");
+        QTRY_VERIFY_WITH_TIMEOUT(form.Form4()->isVisible(), 5000);
+        QCOMPARE(form.Table1().fieldByName("NUMBER").asInteger(), 1);
+        QCOMPARE(form.Table1().fieldByName("SURNAME").asString(), std::string("Nowak"));
+        QVERIFY(site.messages.empty());
+    }
+
     void duplicateRaisesIndexAndEmptiesInfo() {
         Site site;
         site.addGroups({{"Staff", {1}}});
