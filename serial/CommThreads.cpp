@@ -4,8 +4,10 @@
 #include "TspCustomComm.h"
 
 #include <cerrno>
+#include <pthread.h>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -31,6 +33,20 @@ void debugOutput(const char* text) {
 PortSession::PortSession(TspCustomComm* owner_, SerialBackend& backend_, int fd_, uint64_t generation_)
     : owner(owner_), backend(backend_), fd(fd_), generation(generation_) {
     wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd >= 0 && wakeFd >= 0) {
+        epoll_event wakeEvent{};
+        wakeEvent.events = EPOLLIN;
+        wakeEvent.data.u32 = 0;
+        epoll_event deviceEvent{};
+        deviceEvent.events = EPOLLIN | EPOLLET; // bytes arriving, and always hang-up and error
+        deviceEvent.data.u32 = 1;
+        if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wakeEvent) != 0 ||
+            ::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &deviceEvent) != 0) {
+            ::close(epollFd);
+            epollFd = -1;
+        }
+    }
     initialLines = backend.modemLines(fd);
     countersReadable = backend.errorCounters(fd, initialCounters) == 0;
 }
@@ -44,6 +60,8 @@ PortSession::~PortSession() {
             messageThread.detach();
         join();
     }
+    if (epollFd >= 0)
+        ::close(epollFd);
     if (wakeFd >= 0)
         ::close(wakeFd);
 }
@@ -92,9 +110,12 @@ bool PortSession::join() {
 void PortSession::post(uint32_t mask) {
     {
         std::lock_guard lock(queueMutex);
+        const size_t newest = (queueHead + queueCount + queue.size() - 1) % queue.size();
+        if (queueCount > 0 && mask == ev::RxChar && (queue[newest] & ev::RxChar) != 0)
+            return; // not taken yet: its handling reads these bytes too
         if (queueCount == queue.size()) {
             // The message thread is far behind: fold into the newest entry; no event kind is lost.
-            queue[(queueHead + queueCount - 1) % queue.size()] |= mask;
+            queue[newest] |= mask;
         } else {
             queue[(queueHead + queueCount) % queue.size()] = mask;
             ++queueCount;
@@ -114,15 +135,10 @@ bool PortSession::take(uint32_t& mask) {
     return true;
 }
 
-void PortSession::rearmReceive(int leftover) {
-    receiveLeftover = leftover;
-    receiveArmed = leftover == 0;
-    wake();
-}
-
 void TCommThread::Execute() {
+    ::pthread_setname_np(::pthread_self(), "spComm watcher");
     PortSession& s = *m_session;
-    if (s.fd < 0 || s.wakeFd < 0)
+    if (s.fd < 0 || s.wakeFd < 0 || s.epollFd < 0)
         return;
     SerialBackend& backend = s.backend;
 
@@ -131,74 +147,68 @@ void TCommThread::Execute() {
     bool modemLinesReadable = lastLines >= 0;
     ErrorCounters lastCounters = s.initialCounters;
     bool countersReadable = s.countersReadable;
+    bool watchingOutput = false;
 
-    pollfd fds[2];
+    epoll_event ready[4];
     while (!s.terminated) {
         const uint32_t mask = s.owner->m_eventMask.load();
-        const bool armed = s.receiveArmed.load();
-        const int leftover = s.receiveLeftover.load();
-        const bool outputPending = s.outputPending.load();
         const bool watchLines = modemLinesReadable && (mask & (ev::Cts | ev::Dsr | ev::Rlsd | ev::Ring)) != 0;
         const bool watchCounters = countersReadable && (mask & (ev::Break | ev::Err)) != 0;
         const bool watchTransmit = s.transmitPending.load() && (mask & ev::TxEmpty) != 0;
 
-        int timeout = -1;
-        if (watchLines || watchCounters || (!armed && leftover > 0))
-            timeout = kLinePollMs;
-        if (watchTransmit)
-            timeout = kTransmitPollMs;
+        // Room for bytes SendData left behind is watched only while there are some.
+        const bool outputPending = s.outputPending.load();
+        if (outputPending != watchingOutput) {
+            epoll_event deviceEvent{};
+            deviceEvent.events = EPOLLIN | EPOLLET | (outputPending ? uint32_t(EPOLLOUT) : 0u);
+            deviceEvent.data.u32 = 1;
+            ::epoll_ctl(s.epollFd, EPOLL_CTL_MOD, s.fd, &deviceEvent);
+            watchingOutput = outputPending;
+        }
 
-        fds[0] = {s.wakeFd, POLLIN, 0};
-        fds[1] = {s.fd, static_cast<short>((armed ? POLLIN : 0) | (outputPending ? POLLOUT : 0)), 0};
-        const int rc = backend.poll(fds, 2, timeout);
+        // Modem lines, error counters and the transmit queue cannot be waited for: they are
+        // looked at periodically, but only while asked for. By default the wait has no time-out.
+        int timeout = -1;
+        if (watchLines || watchCounters)
+            timeout = kLinePollMs;
+        if (watchTransmit || outputPending)
+            timeout = kTransmitPollMs; // the room edge may have passed while a send held the port
+
+        const int count = backend.waitEvents(s.epollFd, ready, 4, timeout);
         if (s.terminated) {
             debugOutput("BREAK ...");
             break;
         }
-        if (rc == -EINTR || rc == -EAGAIN)
+        if (count == -EINTR || count == -EAGAIN)
             continue;
-        if (rc < 0) {
-            debugOutput("111 ...");
-            s.owner->shutdownAfterDeviceLoss(s.generation);
-            break;
-        }
-        if (fds[0].revents & POLLIN) {
-            uint64_t count;
-            while (::read(s.wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
-            }
-        }
-        if (fds[1].revents & POLLNVAL) {
-            debugOutput("111 ...");
-            break; // the handle was closed under us: the port is closed already
-        }
-        if (fds[1].revents & (POLLHUP | POLLERR)) {
-            // The tty was hung up: adapter unplugged or the far side closed. Report it once and
-            // stop watching; polling a hung-up tty again would only spin.
+        if (count < 0) {
             debugOutput("111 ...");
             s.owner->shutdownAfterDeviceLoss(s.generation);
             break;
         }
 
         uint32_t events = 0;
-        if (armed && (fds[1].revents & POLLIN)) {
-            s.receiveArmed = false; // until the handler took the bytes
-            events |= ev::RxChar;
-        } else if (!armed && leftover > 0) {
-            const int queued = backend.inputQueued(s.fd);
-            if (queued == -EIO) {
-                debugOutput("111 ...");
-                s.owner->shutdownAfterDeviceLoss(s.generation);
-                break;
-            }
-            if (queued > leftover) {
-                s.receiveLeftover = 0;
-                events |= ev::RxChar;
+        uint32_t deviceReady = 0;
+        for (int i = 0; i < count; ++i) {
+            if (ready[i].data.u32 == 0) {
+                uint64_t value;
+                while (::read(s.wakeFd, &value, sizeof value) < 0 && errno == EINTR) {
+                }
+            } else {
+                deviceReady |= ready[i].events;
             }
         }
-        if (outputPending && (fds[1].revents & POLLOUT)) {
-            using P = TspCustomComm::PendingOutput;
-            const P state = s.owner->writePendingOutputFromWatcher();
-            if (state == P::None)
+        if (deviceReady & (EPOLLHUP | EPOLLERR)) {
+            // The tty was hung up: adapter unplugged or the far side closed. Report it once and
+            // stop watching; waiting on a hung-up tty again would only spin.
+            debugOutput("111 ...");
+            s.owner->shutdownAfterDeviceLoss(s.generation);
+            break;
+        }
+        if (deviceReady & EPOLLIN)
+            events |= ev::RxChar;
+        if (s.outputPending) {
+            if (s.owner->writePendingOutputFromWatcher() == TspCustomComm::PendingOutput::None)
                 s.outputPending = false;
         }
         if (watchLines) {
@@ -231,7 +241,7 @@ void TCommThread::Execute() {
                 lastCounters = now;
             }
         }
-        if (watchTransmit && backend.outputQueued(s.fd) == 0 && !s.outputPending) {
+        if (watchTransmit && !s.outputPending && backend.outputQueued(s.fd) == 0) {
             s.transmitPending = false;
             events |= ev::TxEmpty;
         }
@@ -243,6 +253,7 @@ void TCommThread::Execute() {
 }
 
 void TMsgThread::Execute() {
+    ::pthread_setname_np(::pthread_self(), "spComm messages");
     PortSession& s = *m_session;
     uint32_t mask = 0;
     while (!s.terminated && s.take(mask)) {

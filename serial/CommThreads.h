@@ -1,9 +1,11 @@
 #pragma once
 // The two worker threads of an open port and what they share.
 //
-// TCommThread, the port watcher, waits in poll() on the device and on a wake-up descriptor and
+// TCommThread, the port watcher, waits in epoll on the device and on a wake-up descriptor and
 // forwards port event masks to the message thread's queue; it never reads data and never
-// allocates per event. TMsgThread takes each mask from its queue and has HandleComEvent run,
+// allocates per event. The device is watched edge-triggered: "characters arrived" is reported
+// when bytes arrive, not while they wait, so bytes left unread on purpose (no receiver, a line
+// error) cost nothing until more come, and no hand-back from the handler is needed. TMsgThread takes each mask from its queue and has HandleComEvent run,
 // on the main thread through the dispatcher (waiting until it ran) or on itself.
 //
 // A PortSession lives from one open to the matching close. The threads hold it by shared
@@ -48,28 +50,23 @@ struct PortSession {
     // Joins the threads, except the calling one. Returns false when the caller is one of them.
     bool join();
 
-    // Watcher → message thread. Never allocates: a full queue merges into its last entry.
+    // Watcher → message thread. Never allocates: a received-char event already waiting in the
+    // queue covers a new one, and a full queue merges into its newest entry.
     void post(uint32_t mask);
     // Message thread: the next mask, or false once told to quit.
     bool take(uint32_t& mask);
-
-    // Handler → watcher: the received-char event was handled; `leftover` bytes were left in the
-    // driver's queue on purpose (no receiver, or a line error), so only growth beyond them is
-    // news. 0 re-arms readiness watching at once.
-    void rearmReceive(int leftover);
 
     TspCustomComm* const owner;
     SerialBackend& backend;
     const int fd;
     const uint64_t generation;
     int wakeFd = -1;
+    int epollFd = -1;
     int initialLines = -1; // modem lines at the open, -errno when unreadable
     ErrorCounters initialCounters;
     bool countersReadable = false;
 
     std::atomic<bool> terminated{false};
-    std::atomic<bool> receiveArmed{true};
-    std::atomic<int> receiveLeftover{0};
     std::atomic<bool> transmitPending{false};
     std::atomic<bool> outputPending{false};
 

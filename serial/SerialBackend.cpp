@@ -62,6 +62,10 @@ ssize_t SerialBackend::write(int fd, const void* buffer, size_t count) {
 
 int SerialBackend::poll(pollfd* fds, nfds_t count, int timeoutMs) { return result(::poll(fds, count, timeoutMs)); }
 
+int SerialBackend::waitEvents(int epollFd, epoll_event* events, int maxEvents, int timeoutMs) {
+    return result(::epoll_wait(epollFd, events, maxEvents, timeoutMs));
+}
+
 int SerialBackend::inputQueued(int fd) {
     int n = 0;
     return ::ioctl(fd, FIONREAD, &n) < 0 ? -errno : n;

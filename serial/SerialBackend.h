@@ -12,6 +12,7 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <string>
+#include <sys/epoll.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -43,6 +44,8 @@ public:
     virtual ssize_t read(int fd, void* buffer, size_t count);
     virtual ssize_t write(int fd, const void* buffer, size_t count);
     virtual int poll(pollfd* fds, nfds_t count, int timeoutMs);
+    // The port watcher's wait: epoll_wait on its own epoll descriptor.
+    virtual int waitEvents(int epollFd, epoll_event* events, int maxEvents, int timeoutMs);
 
     virtual int inputQueued(int fd);  // bytes waiting to be read
     virtual int outputQueued(int fd); // bytes not yet sent

@@ -91,6 +91,8 @@ void TspCustomComm::OpenPort() {
         m_readBuffer = std::make_shared<std::vector<uint8_t>>(std::max<size_t>(m_bufferInSize, 8192), 0);
         m_pendingOutput.clear();
         m_pendingOffset = 0;
+        m_countersAvailable = false;
+        m_countersUnsupported = false;
         ++m_generation;
         m_handle.store(handle, std::memory_order_release);
     }
@@ -403,9 +405,13 @@ uint32_t TspCustomComm::readErrorWordLocked() {
     m_comStat.cbInQue = in > 0 ? static_cast<uint32_t>(in) : 0;
     m_comStat.cbOutQue = out > 0 ? static_cast<uint32_t>(out) : 0;
 
+    // A driver without counters (pseudo-terminals, many USB adapters) says so once per open.
+    if (m_countersUnsupported)
+        return 0;
     ErrorCounters now;
-    if (Backend().errorCounters(handle, now) < 0) {
+    if (const int rc = Backend().errorCounters(handle, now); rc < 0) {
         m_countersAvailable = false;
+        m_countersUnsupported = rc == -ENOTTY || rc == -EINVAL;
         return 0;
     }
     uint32_t word = 0;

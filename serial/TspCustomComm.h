@@ -191,6 +191,7 @@ private:
     size_t m_pendingOffset = 0;
     ErrorCounters m_lastCounters;
     bool m_countersAvailable = false;
+    bool m_countersUnsupported = false;
 
     std::mutex m_retiredMutex;
     std::vector<std::shared_ptr<PortSession>> m_retired;

@@ -31,32 +31,35 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
             // An event posted before a close (or by the threads of an earlier open) is stale.
             if (!IsOpen() || !m_session || m_session.get() != poster)
                 return;
-            PortSession& session = *m_session;
             errorWord = readErrorWordLocked();
             holdFlags = static_cast<TComStateFlags>(m_comStat.Flags & 0xFF);
-            const int queued = static_cast<int>(m_comStat.cbInQue);
-            if (errorWord != 0) {
-                // The bytes of this event wait for the next received-char event.
-                if (mask & ev::RxChar)
-                    session.rearmReceive(queued);
-            } else if (mask & ev::RxChar) {
-                const bool wanted = TraceStates().contains(TTraceState::tsRxChar) || HasReceiver();
-                if (queued > 0 && wanted && m_readBuffer) {
-                    buffer = m_readBuffer;
-                    // Never more than the buffer; the rest makes the next event at once.
-                    const size_t want = std::min(static_cast<size_t>(queued), buffer->size());
-                    ssize_t n;
-                    do {
-                        n = Backend().read(Handle(), buffer->data(), want);
-                    } while (n == -EINTR);
-                    if (n > 0)
-                        received = static_cast<uint32_t>(n);
-                    else if (n < 0)
-                        lastSystemError = static_cast<int>(-n);
-                    session.rearmReceive(0);
-                } else {
-                    session.rearmReceive(wanted ? 0 : queued);
+            const size_t queued = m_comStat.cbInQue;
+            // After a line error the bytes of this event wait for the next received-char event;
+            // without a receiver they wait in the driver's queue.
+            const bool wanted = TraceStates().contains(TTraceState::tsRxChar) || HasReceiver();
+            if (errorWord == 0 && (mask & ev::RxChar) && queued > 0 && wanted && m_readBuffer) {
+                buffer = m_readBuffer;
+                // Never more than the buffer; the rest comes with the next event.
+                const size_t want = std::min(queued, buffer->size());
+                size_t got = 0;
+                // The queued bytes, and while there is room whatever arrived since: a burst then
+                // comes in fewer, larger pieces.
+                for (size_t ask = want; ask > 0;) {
+                    const ssize_t n = Backend().read(Handle(), buffer->data() + got, ask);
+                    if (n == -EINTR)
+                        continue;
+                    if (n <= 0) {
+                        if (n < 0 && n != -EAGAIN)
+                            lastSystemError = static_cast<int>(-n);
+                        break;
+                    }
+                    got += static_cast<size_t>(n);
+                    const int more = Backend().inputQueued(Handle());
+                    ask = more > 0 ? std::min(static_cast<size_t>(more), buffer->size() - got) : 0;
                 }
+                received = static_cast<uint32_t>(got);
+                if (Backend().inputQueued(Handle()) > 0 && m_session)
+                    m_session->post(ev::RxChar); // what did not fit makes its own event
             }
         }
         if (errorWord != 0) {

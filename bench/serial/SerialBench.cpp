@@ -1,0 +1,327 @@
+// Figures of the serial component on pseudo-terminal pairs, next to Qt's QSerialPort on the same
+// kind of pair, with the same Qt event loop on the main thread:
+//  - latency from a byte written on the far side to the receive handler on the main thread
+//    (median and p99 over single bytes),
+//  - throughput of a 1 MiB burst from the far side,
+//  - CPU time while the port is open and idle,
+//  - CPU time after the far side was closed (device lost).
+//
+// Usage: serial-bench [--quick]   (--quick: fewer samples and 2 s instead of 10 s windows)
+
+#include "TspComm.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace talvern::serial;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Settings {
+    int latencySamples = 3000;
+    int windowSeconds = 10;
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class Pty {
+public:
+    Pty() {
+        int slave = -1;
+        char name[256];
+        if (::openpty(&m_far, &slave, name, nullptr, nullptr) != 0) {
+            std::perror("openpty");
+            std::exit(1);
+        }
+        termios tio{};
+        ::tcgetattr(m_far, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_far, TCSANOW, &tio);
+        m_slave = slave;
+        m_path = name;
+    }
+    ~Pty() { closeFar(); }
+    const std::string& path() const { return m_path; }
+    int far() const { return m_far; }
+    void closeFar() {
+        if (m_slave >= 0)
+            ::close(m_slave);
+        if (m_far >= 0)
+            ::close(m_far);
+        m_slave = m_far = -1;
+    }
+
+private:
+    int m_far = -1;
+    int m_slave = -1;
+    std::string m_path;
+};
+
+void writeAll(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n > 0) {
+            done += size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
+            return;
+        }
+    }
+}
+
+// The event loop the receive handlers end when their condition is met.
+QEventLoop* g_loop = nullptr;
+std::function<bool()> g_done;
+
+void checkDone() {
+    if (g_loop != nullptr && g_done && g_done())
+        g_loop->quit();
+}
+
+// Runs the event loop, sleeping in it, until done() or the timeout.
+void runUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done())
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    g_loop = &loop;
+    g_done = done;
+    loop.exec();
+    g_loop = nullptr;
+    g_done = nullptr;
+}
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// One implementation under test: open on a path, a receive callback on the main thread.
+class Port {
+public:
+    virtual ~Port() = default;
+    virtual bool open(const std::string& path, std::function<void(size_t)> onReceive) = 0;
+    virtual void close() = 0;
+};
+
+class TspPort : public Port {
+public:
+    bool open(const std::string& path, std::function<void(size_t)> onReceive) override {
+        std::string folder = (std::filesystem::temp_directory_path() / "serial-bench-XXXXXX").string();
+        if (::mkdtemp(folder.data()) == nullptr)
+            return false;
+        m_folder = folder;
+        ComPortMap map(m_folder + "/comports");
+        map.setEntry(1, path);
+        m_rs = std::make_unique<TspComm>();
+        m_rs->SetPortMap(map);
+        m_rs->SetStreamProtocol(TStreamProtocol::spNone);
+        m_rs->SetMainThreadDispatcher([](std::function<void()> call) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+        });
+        m_rs->OnAfterReceive = [onReceive](TspBaseIO*, const uint8_t*, uint32_t n) { onReceive(n); };
+        m_rs->SetActive(true);
+        return m_rs->Active();
+    }
+    void close() override {
+        m_rs.reset();
+        std::remove((m_folder + "/comports").c_str());
+        ::rmdir(m_folder.c_str());
+    }
+
+private:
+    std::string m_folder;
+    std::unique_ptr<TspComm> m_rs;
+};
+
+class QtPort : public Port {
+public:
+    bool open(const std::string& path, std::function<void(size_t)> onReceive) override {
+        m_port = std::make_unique<QSerialPort>(QString::fromStdString(path));
+        m_port->setBaudRate(19200);
+        QObject::connect(m_port.get(), &QSerialPort::readyRead, [this, onReceive] {
+            const QByteArray bytes = m_port->readAll();
+            if (!bytes.isEmpty())
+                onReceive(size_t(bytes.size()));
+        });
+        return m_port->open(QIODevice::ReadWrite);
+    }
+    void close() override { m_port.reset(); }
+
+private:
+    std::unique_ptr<QSerialPort> m_port;
+};
+
+struct Figures {
+    double medianUs = 0, p99Us = 0, mibPerSecond = 0, idleCpuPercent = 0, lostCpuPercent = 0;
+    bool ok = true;
+};
+
+// A port under test on its own pty pair, counting what its receive handler saw.
+struct Subject {
+    Pty pty;
+    std::unique_ptr<Port> port;
+    size_t received = 0;
+    Clock::time_point receivedAt;
+    std::vector<double> samples;
+    Figures figures;
+
+    bool open(std::unique_ptr<Port> p) {
+        port = std::move(p);
+        return port->open(pty.path(), [this](size_t n) {
+            receivedAt = Clock::now();
+            received += n;
+            checkDone();
+        });
+    }
+    // One byte from the far side to the handler, from idle.
+    void sample() {
+        const size_t before = received;
+        const auto sentAt = Clock::now();
+        writeAll(pty.far(), "x", 1);
+        runUntil([&] { return received > before; }, 2000);
+        if (received == before)
+            figures.ok = false;
+        else
+            samples.push_back(std::chrono::duration<double, std::micro>(receivedAt - sentAt).count());
+    }
+    void summarise() {
+        std::sort(samples.begin(), samples.end());
+        if (!samples.empty()) {
+            figures.medianUs = samples[samples.size() / 2];
+            figures.p99Us = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+        }
+    }
+    void burst() {
+        const size_t total = 1 << 20;
+        const size_t start = received;
+        const auto t0 = Clock::now();
+        std::thread writer([&] {
+            const std::string block(4096, 'b');
+            for (size_t sent = 0; sent < total; sent += block.size())
+                writeAll(pty.far(), block.data(), block.size());
+        });
+        runUntil([&] { return received - start >= total; }, 60000);
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        writer.join();
+        if (received - start >= total)
+            figures.mibPerSecond = 1.0 / seconds;
+        else
+            figures.ok = false;
+    }
+};
+
+double cpuPercentOver(int seconds) {
+    const double cpu0 = cpuSeconds();
+    runFor(seconds * 1000);
+    return 100.0 * (cpuSeconds() - cpu0) / seconds;
+}
+
+double ratio(double a, double b) { return b > 0 ? a / b : 0; }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Settings settings;
+    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
+        settings.latencySamples = 500;
+        settings.windowSeconds = 2;
+    }
+    std::printf("serial-bench: %d single-byte samples, 1 MiB burst, %d s idle and %d s after loss\n",
+                settings.latencySamples, settings.windowSeconds, settings.windowSeconds);
+    std::fflush(stdout);
+
+    // The event loop alone, for reference: what the idle figures below are measured against.
+    const double baseline = cpuPercentOver(settings.windowSeconds);
+
+    Subject ours, qt;
+    // Idle first, each port alone and freshly opened.
+    if (!ours.open(std::make_unique<TspPort>()))
+        return 1;
+    runFor(100);
+    ours.figures.idleCpuPercent = cpuPercentOver(settings.windowSeconds);
+    if (!qt.open(std::make_unique<QtPort>()))
+        return 1;
+    runFor(100);
+    {
+        // The Qt port's idle cost alone: ours is known to be idle, and stays open.
+        qt.figures.idleCpuPercent = cpuPercentOver(settings.windowSeconds);
+    }
+
+    // Latency samples interleaved, so both see the same machine load.
+    for (int i = 0; i < settings.latencySamples; ++i) {
+        for (Subject* s : {&ours, &qt}) {
+            std::this_thread::sleep_for(std::chrono::microseconds(500)); // every thread back in its wait
+            s->sample();
+        }
+    }
+    ours.summarise();
+    qt.summarise();
+    ours.burst();
+    qt.burst();
+
+    // After a device loss: one port at a time.
+    Figures& o = ours.figures;
+    Figures& q = qt.figures;
+    qt.port->close();
+    ours.pty.closeFar();
+    runFor(100);
+    o.lostCpuPercent = cpuPercentOver(settings.windowSeconds);
+    ours.port->close();
+
+    Subject qtAlone;
+    if (!qtAlone.open(std::make_unique<QtPort>()))
+        return 1;
+    qtAlone.pty.closeFar();
+    runFor(100);
+    q.lostCpuPercent = cpuPercentOver(settings.windowSeconds);
+    qtAlone.port->close();
+
+    std::printf("%-28s %14s %14s %10s\n", "", "TspComm", "QSerialPort", "ratio");
+    std::printf("%-28s %14.1f %14.1f %10.2f\n", "latency median (us)", o.medianUs, q.medianUs, ratio(o.medianUs, q.medianUs));
+    std::printf("%-28s %14.1f %14.1f %10.2f\n", "latency p99 (us)", o.p99Us, q.p99Us, ratio(o.p99Us, q.p99Us));
+    std::printf("%-28s %14.2f %14.2f %10.2f\n", "1 MiB burst (MiB/s)", o.mibPerSecond, q.mibPerSecond,
+                ratio(o.mibPerSecond, q.mibPerSecond));
+    std::printf("%-28s %14.3f %14.3f %10s\n", "idle CPU (% of one core)", o.idleCpuPercent - baseline,
+                q.idleCpuPercent - baseline, "");
+    std::printf("%-28s %14.3f %14.3f %10s\n", "CPU after loss (% of core)", o.lostCpuPercent - baseline,
+                q.lostCpuPercent - baseline,
+                "");
+    std::printf("(CPU figures are above the event loop's own %.3f %% of one core)\n", baseline);
+    if (!o.ok || !q.ok)
+        std::printf("note: a run did not complete (TspComm %s, QSerialPort %s)\n", o.ok ? "ok" : "incomplete",
+                    q.ok ? "ok" : "incomplete");
+    return o.ok ? 0 : 1;
+}
