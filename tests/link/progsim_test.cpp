@@ -285,6 +285,15 @@ TEST(PtySimulator, RegistersItselfInTheComPortMapWhileItRuns) {
     }
     EXPECT_FALSE(map.entry(3).has_value());
     EXPECT_EQ(map.entry(2), "/dev/ttyUSB0");
+    // The entry of a simulator that was killed outright names a terminal that is gone.
+    map.setEntry(4, "/dev/pts/987654");
+    {
+        SimulatorOptions options;
+        options.comPort = 4;
+        options.comPortMapFile = mapFile;
+        PtySimulator simulator(options);
+    }
+    EXPECT_FALSE(map.entry(4).has_value());
 }
 
 TEST(Control, CommandsPlaceShowAndRemoveCards) {

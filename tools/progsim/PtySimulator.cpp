@@ -93,6 +93,12 @@ PtySimulator::PtySimulator(SimulatorOptions options) : m_options(std::move(optio
             const serial::ComPortMap map =
                 m_options.comPortMapFile.empty() ? serial::ComPortMap() : serial::ComPortMap(m_options.comPortMapFile);
             m_previousEntry = map.entry(m_options.comPort);
+            // A pseudo-terminal that has gone is what a simulator killed outright leaves behind: it
+            // is not worth restoring.
+            if (m_previousEntry && m_previousEntry->rfind("/dev/pts/", 0) == 0 &&
+                ::access(m_previousEntry->c_str(), F_OK) != 0) {
+                m_previousEntry.reset();
+            }
             map.setEntry(m_options.comPort, m_devicePath);
             m_registered = true;
         }
