@@ -2,6 +2,7 @@
 
 #include "DbfError.h"
 #include "FieldCodec.h"
+#include "FileNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -58,10 +59,10 @@ bool sameFieldName(std::string_view a, std::string_view b) {
 }
 
 DbfTable::DbfTable(const std::string& path, Mode mode)
-    : m_path(path), m_name(baseName(path)), m_mode(mode), m_lastSync(std::chrono::steady_clock::now()) {
+    : m_path(findIgnoringCase(path)), m_name(baseName(m_path)), m_mode(mode), m_lastSync(std::chrono::steady_clock::now()) {
     const auto access = mode == Mode::ReadWrite ? PosixFile::Access::ReadWrite : PosixFile::Access::ReadOnly;
     const auto lock = mode == Mode::ReadWrite ? PosixFile::Lock::Exclusive : PosixFile::Lock::Shared;
-    m_file = PosixFile(path, access, lock);
+    m_file = PosixFile(m_path, access, lock);
 
     const std::uint64_t size = m_file.size();
     std::string prefix(TableHeader::kPrefixLength, '\0');
@@ -86,7 +87,7 @@ DbfTable::DbfTable(const std::string& path, Mode mode)
         memoFields = memoFields || FieldCodec::isMemoType(f.type);
     }
     if (hasMemoFile(m_header.format) || memoFields) {
-        const std::string memo = memoPath(path);
+        const std::string memo = findIgnoringCase(memoPath(m_path));
         if (::access(memo.c_str(), F_OK) != 0 && errno == ENOENT) {
             if (memoFields) {
                 throw DbfError("Table " + m_name + " cannot be opened: its memo file " + baseName(memo) +

@@ -111,10 +111,14 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
         throw DbfError("Table " + tableName + " is not a dBASE table this program can use (version byte " + hex + ")");
     }
     h.format = *format;
+    if (bytes[15] != 0) {
+        throw DbfError("Table " + tableName + " is encrypted; this program cannot read encrypted tables");
+    }
     h.recordCount = le32(bytes, 4);
     h.headerLength = le16(bytes, 8);
     h.recordLength = le16(bytes, 10);
     h.languageDriver = static_cast<std::uint8_t>(bytes[29]);
+    h.hasProductionIndex = bytes[28] != 0;
 
     const bool level7 = isLevel7(h.format);
     const std::size_t start = level7 ? kLevel7FieldsStart : kPrefixLength;

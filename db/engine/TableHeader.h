@@ -49,6 +49,7 @@ struct TableHeader {
     std::uint16_t headerLength = 0;
     std::uint16_t recordLength = 0;
     std::uint8_t languageDriver = 0;
+    bool hasProductionIndex = false; // byte 28: other programs keep a .mdx index beside the table
     std::vector<FieldDef> fields;
 
     // The fixed part every layout shares and how much of the file holds the header.

@@ -2,6 +2,7 @@
 
 #include "DbfError.h"
 #include "DbfTable.h"
+#include "FileNames.h"
 
 #include <unistd.h>
 
@@ -41,7 +42,7 @@ bool ensureStandardTables(const std::string& directory) {
     std::string missing;
     int present = 0;
     for (auto table : all) {
-        if (::access((dir + standardFileName(table)).c_str(), F_OK) == 0) {
+        if (::access(dbf::findIgnoringCase(dir + standardFileName(table)).c_str(), F_OK) == 0) {
             ++present;
         } else {
             missing += (missing.empty() ? "" : ", ") + standardFileName(table);

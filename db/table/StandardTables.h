@@ -16,6 +16,7 @@ std::vector<dbf::FieldSpec> standardFields(StandardTable table);
 
 // Prepares the working directory at start-up. When none of the three tables exists, creates all three empty
 // (dBASE III+ with .dbt memo files) and returns true. When all exist, returns false and changes nothing.
+// Names are found in any letter case (OSOBY.DBF from a Windows site counts).
 // When only some exist, creates nothing and throws DbfError naming the missing ones: a half set means the
 // program was started in the wrong folder.
 bool ensureStandardTables(const std::string& directory);

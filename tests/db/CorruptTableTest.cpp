@@ -79,6 +79,7 @@ TEST_P(DamagedTable, OpensSafelyOrFailsClearly) {
 const Damage kDamages[] = {
     {"EmptyFile", [](std::string& b, std::string&) { b.clear(); }, -1},
     {"CutInsideHeader", [](std::string& b, std::string&) { b.resize(40); }, -1},
+    {"Encrypted", [](std::string& b, std::string&) { b[15] = 1; }, -1},
     {"UnknownVersion", [](std::string& b, std::string&) { b[0] = 0x30; }, -1},
     {"HeaderLengthTooSmall", [](std::string& b, std::string&) { put16(b, 8, 20); }, -1},
     {"HeaderLengthPastFile", [](std::string& b, std::string&) { put16(b, 8, 60000); }, -1},

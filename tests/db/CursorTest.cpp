@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <functional>
+#include <sys/resource.h>
 
 namespace talvern::db::test {
 namespace {
@@ -247,6 +250,35 @@ TEST(Cursor, RefusedValueLeavesTheChangeUnderWay) {
     t.post();
     EXPECT_EQ(t.fieldByName("NAME").asString(), "A2");
     EXPECT_EQ(t.fieldByName("ID_CZYT").asInteger(), 1);
+}
+
+// A write that fails (here: the file size limit, as a full disk would) leaves the change under way and the
+// table as it was; the same post succeeds once there is room.
+TEST(Cursor, FailedPostKeepsTheChangeUnderWay) {
+    TempDir dir;
+    const std::string path = makeTable(dir, {"A"});
+    const std::string before = readAll(path);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    TTable t;
+    t.open(path);
+    t.append();
+    t.fieldByName("NAME").setAsString("B");
+    t.fieldByName("MIEJSCE").setAsString(std::string(5000, 'n'));
+    struct rlimit tight = saved;
+    tight.rlim_cur = std::filesystem::file_size(dir.file("sprzet.dbt")) + 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    EXPECT_THROW(t.post(), DbfError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(t.state(), TTable::State::Insert);
+    EXPECT_EQ(t.fieldByName("NAME").asString(), "B");
+    EXPECT_EQ(t.recordCount(), 1);
+    EXPECT_EQ(readAll(path), before);
+    t.post();
+    EXPECT_EQ(t.recordCount(), 2);
+    EXPECT_EQ(t.fieldByName("MIEJSCE").asString(), std::string(5000, 'n'));
 }
 
 TEST(Cursor, ValueAtReadsAnyRowWithoutMoving) {

@@ -195,6 +195,29 @@ TEST(StandardTables, FirstStartCreatesAllThreeWithTheStandardLayout) {
     EXPECT_TRUE(users.isEmpty() && users.eof());
 }
 
+// Sites copied from Windows bring OSOBY.DBF and the like; they are the same tables.
+TEST(StandardTables, TablesNamedInCapitalsAreFound) {
+    TempDir dir;
+    ASSERT_TRUE(ensureStandardTables(dir.path()));
+    for (const char* stem : {"osoby", "sprzet", "grupa"}) {
+        std::string upper = stem;
+        for (char& c : upper) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        std::filesystem::rename(dir.file(std::string(stem) + ".dbf"), dir.file(upper + ".DBF"));
+        std::filesystem::rename(dir.file(std::string(stem) + ".dbt"), dir.file(upper + ".DBT"));
+    }
+    EXPECT_FALSE(ensureStandardTables(dir.path()));
+    TTable users;
+    users.open(dir.file("osoby.dbf"));
+    users.append();
+    users.fieldByName("INFO").setAsString("notatka w pliku OSOBY.DBT");
+    users.post();
+    EXPECT_EQ(users.tableName(), "OSOBY.DBF");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("osoby.dbt")));
+    EXPECT_GT(std::filesystem::file_size(dir.file("OSOBY.DBT")), 512u);
+}
+
 TEST(StandardTables, HalfASetIsReportedAndNothingIsCreated) {
     TempDir dir;
     dbf::DbfTable::create(dir.file("osoby.dbf"), dbf::TableFormat::DBase3Memo,
