@@ -184,8 +184,8 @@ private:
 class TempFolder {
 public:
     TempFolder() {
-        char pattern[] = "/tmp/progsim-test-XXXXXX";
-        m_path = ::mkdtemp(pattern);
+        std::string pattern = (std::filesystem::temp_directory_path() / "progsim-test-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
     }
     ~TempFolder() { std::filesystem::remove_all(m_path); }
     std::string file(const std::string& name) const { return m_path + "/" + name; }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
@@ -94,7 +95,9 @@ std::string controlSocketPath(unsigned port) {
     if (runtime != nullptr && runtime[0] == '/') {
         return std::string(runtime) + "/" + name;
     }
-    return "/tmp/talvern-progsim-" + std::to_string(::getuid()) + "-COM" + std::to_string(port) + ".sock";
+    return (std::filesystem::temp_directory_path() /
+            ("talvern-progsim-" + std::to_string(::getuid()) + "-COM" + std::to_string(port) + ".sock"))
+        .string();
 }
 
 int listenControlSocket(const std::string& path) {
