@@ -106,6 +106,9 @@ bool write(QWidget& root, const CaptionEntry& entry, const QString& caption) {
         }
         if (auto* label = qobject_cast<QLabel*>(control)) {
             label->setText(caption);
+            // A label grows to show its whole caption, as the layout's labels size themselves.
+            if (label->sizeHint().width() > label->width())
+                label->resize(label->sizeHint().width(), label->height());
             return true;
         }
         return false;

@@ -4,7 +4,7 @@
 
 namespace talvern::maker {
 
-inline constexpr char kWebAddress[] = "https://www.example.org/talvern/";
+inline constexpr char kWebAddress[] = "https://example.org/";
 inline constexpr char kEmailAddress[] = "talvern@example.org";
 
 // The six lines of the About window: name, street address, postal code and town, an empty line,

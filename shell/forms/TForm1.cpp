@@ -23,6 +23,9 @@
 #include <QTimer>
 #include <QWindow>
 
+// The pictures are compiled into this library; a static library has to register them itself.
+static void registerPictures() { Q_INIT_RESOURCE(talvern); }
+
 namespace talvern {
 
 namespace {
@@ -42,6 +45,7 @@ auto guarded(TForm1* form, Handler handler) {
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TForm1>()) {
+    registerPictures();
     m_ui->setupUi(this);
     buildLayout();
     openTables();

@@ -26,16 +26,19 @@ namespace {
 bool isOperated(QWidget* w) {
     if (qobject_cast<QScrollBar*>(w) || w->objectName().startsWith(QStringLiteral("qt_")))
         return false; // parts Qt adds to views and boxes, named by Qt itself
-    if (w->parentWidget() && qobject_cast<QComboBox*>(w->parentWidget()))
-        return false; // the entry of an editable combo box speaks for the box
     return qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
            qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w) || qobject_cast<QTextEdit*>(w) ||
            qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractSlider*>(w) || qobject_cast<QTabBar*>(w) ||
            qobject_cast<QMenuBar*>(w);
 }
 
+// The control's name, or for a part without one the name of the nearest named control it belongs to.
 QString describe(QWidget* w) {
-    return QStringLiteral("%1 (%2)").arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()));
+    QString where;
+    for (QWidget* up = w->parentWidget(); up && where.isEmpty(); up = up->parentWidget())
+        where = up->objectName();
+    return QStringLiteral("%1 (%2 in %3)")
+        .arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()), where);
 }
 
 // The operated controls of window without a name, and the menu entries without text.

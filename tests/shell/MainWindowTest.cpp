@@ -90,7 +90,9 @@ void MainWindowTest::lockedLayout() {
     QCOMPARE(entry->echoMode(), QLineEdit::Password);
     QVERIFY(entry->hasFocus());
     QVERIFY(entry->isVisible() && form.findChild<QWidget*>(QStringLiteral("BitBtn1"))->isVisible());
-    QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->isVisible());
+    auto* splash = form.findChild<QLabel*>(QStringLiteral("Image1"));
+    QVERIFY(splash->isVisible());
+    QCOMPARE(splash->pixmap().size(), QSize(400, 200));
     QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
     QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Bevel1"))->isVisible());
     QVERIFY(!form.Memo1()->isVisible());
@@ -426,6 +428,10 @@ void MainWindowTest::captionsInTheLockedLayout() {
              QStringLiteral("Hasło administratora programu"));
     QCOMPARE(form.findChild<QLabel*>("Label16")->text(), QStringLiteral("Kontakt z producentem"));
     QCOMPARE(form.findChild<QLabel*>("Label1")->text(), QStringLiteral("Update"));
+    // A longer caption does not get cut off.
+    auto* range = form.findChild<QLabel*>("Label8");
+    QCOMPARE(range->text(), QStringLiteral("Numer z zakresu 1..1 000 000"));
+    QVERIFY(range->width() >= range->sizeHint().width());
     // Captions the set leaves alone.
     QCOMPARE(form.windowTitle(), QStringLiteral("TALVERN"));
     QCOMPARE(form.settingsPage()->Button16()->text(), QString::fromLatin1(maker::kWebAddress));

@@ -51,6 +51,14 @@ def nameless(node, path=""):
     return missing
 
 
+def show_page(tab):
+    try:
+        tab.doActionNamed("Switch")
+    except Exception:
+        tab.click()
+    time.sleep(0.5)
+
+
 def shoot(window, file):
     x, y = window.position
     w, h = window.size
@@ -79,12 +87,10 @@ def main():
     if [t.name for t in tabs] != ["Osoby", "Grupy", "Czytniki", "Ustawienia"]:
         problems.append(f"tabs read {[t.name for t in tabs]}")
     for tab in tabs:
-        tab.select()
-        time.sleep(0.5)
+        show_page(tab)
         problems += [f"{tab.name}: {m}" for m in nameless(window)]
     if args.shots and tabs:
-        tabs[-1].select()
-        time.sleep(0.5)
+        show_page(tabs[-1])
         shoot(window, os.path.join(args.shots, "settings-page.png"))
 
     for problem in problems:
