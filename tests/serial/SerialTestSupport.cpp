@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
@@ -164,10 +165,16 @@ size_t countOpenDescriptors() {
     return n;
 }
 
-size_t countThreads() {
+size_t countWorkerThreads() {
     size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task"))
-        ++n;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task", ignored)) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("spComm ", 0) == 0)
+            ++n;
+    }
     return n;
 }
 

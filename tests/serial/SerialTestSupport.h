@@ -73,8 +73,9 @@ private:
     std::string m_file;
 };
 
-// Open descriptors and threads of this process, to check that nothing is left behind.
+// Open descriptors of this process and the component's worker threads (found by their names),
+// to check that nothing is left behind.
 size_t countOpenDescriptors();
-size_t countThreads();
+size_t countWorkerThreads();
 
 } // namespace talvern::serial::testing
