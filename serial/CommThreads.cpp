@@ -4,7 +4,6 @@
 #include "TspCustomComm.h"
 
 #include <cerrno>
-#include <pthread.h>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/epoll.h>
@@ -136,7 +135,6 @@ bool PortSession::take(uint32_t& mask) {
 }
 
 void TCommThread::Execute() {
-    ::pthread_setname_np(::pthread_self(), "spComm watcher");
     PortSession& s = *m_session;
     if (s.fd < 0 || s.wakeFd < 0 || s.epollFd < 0)
         return;
@@ -253,7 +251,6 @@ void TCommThread::Execute() {
 }
 
 void TMsgThread::Execute() {
-    ::pthread_setname_np(::pthread_self(), "spComm messages");
     PortSession& s = *m_session;
     uint32_t mask = 0;
     while (!s.terminated && s.take(mask)) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <thread>
 
@@ -175,6 +176,9 @@ void TspCustomComm::StartThreads() {
     // The message thread first, so the watcher always has somewhere to post.
     session->messageThread = std::thread([thread = TMsgThread(session, m_dispatcher)]() mutable { thread.Execute(); });
     session->watcher = std::thread([thread = TCommThread(session)]() mutable { thread.Execute(); });
+    // Named for ps, top and debuggers, before open returns.
+    ::pthread_setname_np(session->messageThread.native_handle(), "spComm messages");
+    ::pthread_setname_np(session->watcher.native_handle(), "spComm watcher");
     m_session = std::move(session);
 }
 
