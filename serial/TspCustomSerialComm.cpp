@@ -37,9 +37,7 @@ THandle TspCustomSerialComm::CreateHandle() {
         return fd;
     }
     m_lastOpenError = -fd;
-    // A busy port is the usual case of "already in use"; say so in the words people know.
-    const std::string reason = -fd == EBUSY ? "Device or resource busy (the port is in use)" : systemErrorText(-fd);
-    ReportFatalError(1, 0, "Device \"" + GetPortName() + "\" Open Error !!!\r" + reason, false);
+    ReportFatalError(1, 0, "Device \"" + GetPortName() + "\" Open Error !!!\r" + systemErrorText(-fd), false);
     return INVALID_HANDLE_VALUE;
 }
 
