@@ -33,13 +33,14 @@ using namespace talvern;
 
 namespace {
 
-double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+double ms(const QElapsedTimer& timer) {
+    return timer.nsecsElapsed() / 1e6;
+}
 
 struct Figures {
     std::vector<double> samples;
     void add(double value) { samples.push_back(value); }
-    void print(const char* what) const
-    {
+    void print(const char* what) const {
         if (samples.empty()) {
             return;
         }
@@ -59,8 +60,7 @@ public:
     int paints = 0;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;
         }
@@ -70,8 +70,7 @@ protected:
 
 // Counts what a model tells its views.
 struct ModelSignals {
-    explicit ModelSignals(QAbstractItemModel* model)
-    {
+    explicit ModelSignals(QAbstractItemModel* model) {
         QObject::connect(model, &QAbstractItemModel::modelReset, [this] { ++resets; });
         QObject::connect(model, &QAbstractItemModel::dataChanged, [this] { ++changes; });
     }
@@ -79,8 +78,7 @@ struct ModelSignals {
     int changes = 0;
 };
 
-long residentKb()
-{
+long residentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) {
         return -1;
@@ -93,9 +91,7 @@ long residentKb()
     return -1;
 }
 
-template <typename T>
-T* control(QWidget& window, const char* name)
-{
+template <typename T> T* control(QWidget& window, const char* name) {
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     if (!found) {
         std::fprintf(stderr, "no control %s\n", name);
@@ -106,8 +102,7 @@ T* control(QWidget& window, const char* name)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QTemporaryDir site;
     QTemporaryDir config;
     // The bench never sees a real user's settings.
@@ -145,8 +140,8 @@ int main(int argc, char** argv)
         }
         users.enableControls();
     }
-    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", size.users, size.groups,
-                size.readers, ms(timer));
+    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", size.users, size.groups, size.readers,
+                ms(timer));
     QDir::setCurrent(site.path());
 
     // Open the main window and unlock it with the administrator password of a new site.

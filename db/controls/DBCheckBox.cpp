@@ -2,18 +2,15 @@
 
 namespace talvern {
 
-DBCheckBox::DBCheckBox(QWidget* parent) : QCheckBox(parent)
-{
+DBCheckBox::DBCheckBox(QWidget* parent) : QCheckBox(parent) {
     setTristate(true);
 }
 
-void DBCheckBox::bind(db::TTable& table, const QString& fieldName)
-{
+void DBCheckBox::bind(db::TTable& table, const QString& fieldName) {
     m_link.bind(this, table, fieldName, [this] { showField(); });
 }
 
-void DBCheckBox::showField()
-{
+void DBCheckBox::showField() {
     const std::optional<bool> value = m_link.boolean();
     const Qt::CheckState state = !value ? Qt::PartiallyChecked : (*value ? Qt::Checked : Qt::Unchecked);
     if (checkState() != state) {
@@ -21,8 +18,7 @@ void DBCheckBox::showField()
     }
 }
 
-void DBCheckBox::nextCheckState()
-{
+void DBCheckBox::nextCheckState() {
     // Called for the operator's click or space bar only: the box changes through its field, and shows
     // whatever the field then holds.
     if (m_readOnly || !m_link.isBound()) {

@@ -8,8 +8,7 @@
 
 namespace talvern {
 
-DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent)
-{
+DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     // Typed text is the field's value, never a new entry of the pick list.
     setInsertPolicy(QComboBox::NoInsert);
@@ -17,28 +16,24 @@ DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, [this](int index) { store(itemText(index)); });
 }
 
-void DBComboBox::bind(db::TTable& table, const QString& fieldName)
-{
+void DBComboBox::bind(db::TTable& table, const QString& fieldName) {
     m_link.bind(this, table, fieldName, [this] { showField(); });
     nameList(*this);
 }
 
-void DBComboBox::setReadOnly(bool readOnly)
-{
+void DBComboBox::setReadOnly(bool readOnly) {
     m_readOnly = readOnly;
     lineEdit()->setReadOnly(readOnly);
 }
 
-void DBComboBox::showPopup()
-{
+void DBComboBox::showPopup() {
     if (!m_readOnly) {
         nameList(*this);
         QComboBox::showPopup();
     }
 }
 
-void DBComboBox::keyPressEvent(QKeyEvent* event)
-{
+void DBComboBox::keyPressEvent(QKeyEvent* event) {
     // The arrow keys and Page keys would pick another entry of the list.
     if (m_readOnly) {
         event->ignore();
@@ -47,8 +42,7 @@ void DBComboBox::keyPressEvent(QKeyEvent* event)
     QComboBox::keyPressEvent(event);
 }
 
-void DBComboBox::wheelEvent(QWheelEvent* event)
-{
+void DBComboBox::wheelEvent(QWheelEvent* event) {
     if (m_readOnly) {
         event->ignore();
         return;
@@ -56,8 +50,7 @@ void DBComboBox::wheelEvent(QWheelEvent* event)
     QComboBox::wheelEvent(event);
 }
 
-void DBComboBox::showField()
-{
+void DBComboBox::showField() {
     if (m_storing) {
         return;
     }
@@ -68,8 +61,7 @@ void DBComboBox::showField()
     }
 }
 
-void DBComboBox::store(const QString& text)
-{
+void DBComboBox::store(const QString& text) {
     m_storing = true;
     const bool stored = m_link.setText(text);
     m_storing = false;

@@ -2,13 +2,11 @@
 
 namespace talvern {
 
-DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent)
-{
+DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, &DBEdit::store);
 }
 
-void DBEdit::bind(db::TTable& table, const QString& fieldName)
-{
+void DBEdit::bind(db::TTable& table, const QString& fieldName) {
     m_link.bind(this, table, fieldName, [this] { showField(); });
     // The box takes no more than the field can hold, so a long name is cut while typing rather than
     // refused when the record is stored.
@@ -16,8 +14,7 @@ void DBEdit::bind(db::TTable& table, const QString& fieldName)
     setMaxLength(width > 0 ? width : 32767);
 }
 
-void DBEdit::showField()
-{
+void DBEdit::showField() {
     // While a keystroke is being stored the table reports the edit it begins; the box already shows
     // the newer text.
     if (m_storing) {
@@ -35,8 +32,7 @@ void DBEdit::showField()
     }
 }
 
-void DBEdit::store(const QString& value)
-{
+void DBEdit::store(const QString& value) {
     m_storing = true;
     const bool stored = m_link.setText(value);
     m_storing = false;

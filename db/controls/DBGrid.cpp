@@ -9,8 +9,7 @@
 
 namespace talvern {
 
-DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
-{
+DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -34,8 +33,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
     setPalette(silver);
 }
 
-void DBGrid::bind(db::TTable& table, const QList<Column>& columns)
-{
+void DBGrid::bind(db::TTable& table, const QList<Column>& columns) {
     QStringList fields;
     for (const Column& column : columns) {
         fields << column.field;
@@ -57,20 +55,17 @@ void DBGrid::bind(db::TTable& table, const QList<Column>& columns)
     followCursor();
 }
 
-QString DBGrid::columnTitle(int column) const
-{
+QString DBGrid::columnTitle(int column) const {
     return m_model ? m_model->headerData(column, Qt::Horizontal).toString() : QString();
 }
 
-void DBGrid::setColumnTitle(int column, const QString& title)
-{
+void DBGrid::setColumnTitle(int column, const QString& title) {
     if (m_model) {
         m_model->setHeaderData(column, Qt::Horizontal, title);
     }
 }
 
-void DBGrid::followCursor()
-{
+void DBGrid::followCursor() {
     if (!m_model) {
         return;
     }
@@ -81,8 +76,7 @@ void DBGrid::followCursor()
         const int column = currentIndex().isValid() ? currentIndex().column() : 0;
         const QModelIndex index = m_model->index(row, column);
         if (currentIndex() != index || !selectionModel()->isRowSelected(row, QModelIndex())) {
-            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                         QItemSelectionModel::Rows);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         scrollTo(index);
     } else if (currentIndex().isValid()) {
@@ -91,8 +85,7 @@ void DBGrid::followCursor()
     m_following = false;
 }
 
-void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
-{
+void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (m_following || !m_model || !current.isValid() || current.row() == previous.row()) {
         return;

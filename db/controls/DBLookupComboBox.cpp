@@ -10,15 +10,13 @@
 
 namespace talvern {
 
-DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent)
-{
+DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     connect(this, &QComboBox::activated, this, &DBLookupComboBox::pick);
 }
 
 void DBLookupComboBox::bind(db::TTable& keyTable, const QString& keyField, db::TTable& listTable,
-                            const QString& listField)
-{
+                            const QString& listField) {
     m_listTable = &listTable;
     m_listModel = new TableModel(listTable, {listField}, this);
     setModel(m_listModel);
@@ -30,8 +28,7 @@ void DBLookupComboBox::bind(db::TTable& keyTable, const QString& keyField, db::T
     nameList(*this);
 }
 
-int DBLookupComboBox::rowOf(const QString& value) const
-{
+int DBLookupComboBox::rowOf(const QString& value) const {
     if (value.isEmpty() || !m_listTable || !m_listTable->isOpen()) {
         return -1;
     }
@@ -44,8 +41,7 @@ int DBLookupComboBox::rowOf(const QString& value) const
     return m_listModel->firstRowWith(0, value);
 }
 
-void DBLookupComboBox::showField()
-{
+void DBLookupComboBox::showField() {
     if (!m_listModel) {
         return;
     }
@@ -56,8 +52,7 @@ void DBLookupComboBox::showField()
     }
 }
 
-void DBLookupComboBox::pick(int row)
-{
+void DBLookupComboBox::pick(int row) {
     if (row < 0 || !m_listTable) {
         return;
     }
@@ -73,16 +68,14 @@ void DBLookupComboBox::pick(int row)
     }
 }
 
-void DBLookupComboBox::showPopup()
-{
+void DBLookupComboBox::showPopup() {
     if (!m_readOnly) {
         nameList(*this);
         QComboBox::showPopup();
     }
 }
 
-void DBLookupComboBox::keyPressEvent(QKeyEvent* event)
-{
+void DBLookupComboBox::keyPressEvent(QKeyEvent* event) {
     if (m_readOnly) {
         event->ignore();
         return;
@@ -90,8 +83,7 @@ void DBLookupComboBox::keyPressEvent(QKeyEvent* event)
     QComboBox::keyPressEvent(event);
 }
 
-void DBLookupComboBox::wheelEvent(QWheelEvent* event)
-{
+void DBLookupComboBox::wheelEvent(QWheelEvent* event) {
     if (m_readOnly) {
         event->ignore();
         return;

@@ -2,18 +2,15 @@
 
 namespace talvern {
 
-DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent)
-{
+DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
     connect(this, &QPlainTextEdit::textChanged, this, &DBMemo::store);
 }
 
-void DBMemo::bind(db::TTable& table, const QString& fieldName)
-{
+void DBMemo::bind(db::TTable& table, const QString& fieldName) {
     m_link.bind(this, table, fieldName, [this] { showField(); });
 }
 
-void DBMemo::showField()
-{
+void DBMemo::showField() {
     if (m_storing) {
         return;
     }
@@ -29,8 +26,7 @@ void DBMemo::showField()
     m_showing = false;
 }
 
-void DBMemo::store()
-{
+void DBMemo::store() {
     // Only the operator's typing changes the record, not the box following the cursor.
     if (m_showing || isReadOnly() || !m_link.isBound()) {
         return;

@@ -5,8 +5,7 @@
 
 namespace talvern {
 
-void FieldLink::bind(QObject* owner, db::TTable& table, const QString& fieldName, std::function<void()> show)
-{
+void FieldLink::bind(QObject* owner, db::TTable& table, const QString& fieldName, std::function<void()> show) {
     delete m_watcher;
     m_table = &table;
     m_fieldName = fieldName;
@@ -24,14 +23,11 @@ void FieldLink::bind(QObject* owner, db::TTable& table, const QString& fieldName
     show();
 }
 
-bool FieldLink::hasRecord() const
-{
-    return m_table && m_table->isOpen() &&
-           (!m_table->isEmpty() || m_table->state() == db::TTable::State::Insert);
+bool FieldLink::hasRecord() const {
+    return m_table && m_table->isOpen() && (!m_table->isEmpty() || m_table->state() == db::TTable::State::Insert);
 }
 
-QString FieldLink::text() const
-{
+QString FieldLink::text() const {
     if (!hasRecord()) {
         return {};
     }
@@ -43,8 +39,7 @@ QString FieldLink::text() const
     }
 }
 
-std::optional<bool> FieldLink::boolean() const
-{
+std::optional<bool> FieldLink::boolean() const {
     if (!hasRecord()) {
         return std::nullopt;
     }
@@ -59,8 +54,7 @@ std::optional<bool> FieldLink::boolean() const
     }
 }
 
-int FieldLink::width() const
-{
+int FieldLink::width() const {
     if (!m_table || !m_table->isOpen()) {
         return 0;
     }
@@ -68,8 +62,7 @@ int FieldLink::width() const
     return index < 0 ? 0 : m_table->field(index).width();
 }
 
-bool FieldLink::change(const std::function<void(db::TField&)>& set) const
-{
+bool FieldLink::change(const std::function<void(db::TField&)>& set) const {
     if (!m_table) {
         return false;
     }
@@ -80,14 +73,12 @@ bool FieldLink::change(const std::function<void(db::TField&)>& set) const
     });
 }
 
-bool FieldLink::setText(const QString& value) const
-{
+bool FieldLink::setText(const QString& value) const {
     const std::string utf8 = value.toStdString();
     return change([&](db::TField& field) { field.setAsString(utf8); });
 }
 
-bool FieldLink::setBoolean(bool value) const
-{
+bool FieldLink::setBoolean(bool value) const {
     return change([&](db::TField& field) { field.setAsBoolean(value); });
 }
 

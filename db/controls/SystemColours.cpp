@@ -10,23 +10,19 @@ namespace talvern::SystemColours {
 // The desktop has no border colours of its own for windows, so the two border colours are
 // fixed shades that sit between the window colour and the dialog background: light enough to
 // read black text on, dark enough to tell a read-only box from a writable one at a glance.
-QColor window()
-{
+QColor window() {
     return QApplication::palette().color(QPalette::Active, QPalette::Base);
 }
 
-QColor activeBorder()
-{
+QColor activeBorder() {
     return QColor(180, 180, 180);
 }
 
-QColor inactiveBorder()
-{
+QColor inactiveBorder() {
     return QColor(244, 247, 252);
 }
 
-void setBackground(QWidget& box, const QColor& colour)
-{
+void setBackground(QWidget& box, const QColor& colour) {
     QPalette palette = box.palette();
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Base, colour);
@@ -38,8 +34,7 @@ void setBackground(QWidget& box, const QColor& colour)
     box.setPalette(palette);
 }
 
-QColor background(const QWidget& box)
-{
+QColor background(const QWidget& box) {
     return box.palette().color(QPalette::Active, QPalette::Base);
 }
 

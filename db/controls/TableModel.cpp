@@ -6,8 +6,7 @@ namespace talvern {
 
 TableModel::TableModel(db::TTable& table, QStringList fieldNames, QObject* parent)
     : QAbstractTableModel(parent), m_table(table), m_fieldNames(std::move(fieldNames)), m_titles(m_fieldNames),
-      m_watcher(new TableWatcher(table, this))
-{
+      m_watcher(new TableWatcher(table, this)) {
     resolveFields();
     m_rows = countRows();
     connect(m_watcher, &TableWatcher::dataSetChanged, this, [this] { follow(true); });
@@ -16,24 +15,21 @@ TableModel::TableModel(db::TTable& table, QStringList fieldNames, QObject* paren
     connect(m_watcher, &TableWatcher::recordChanged, this, &TableModel::recordChanged);
 }
 
-void TableModel::resolveFields()
-{
+void TableModel::resolveFields() {
     m_fieldIndexes.clear();
     for (const QString& name : m_fieldNames) {
         m_fieldIndexes.push_back(m_table.isOpen() ? m_table.findField(name.toStdString()) : -1);
     }
 }
 
-int TableModel::countRows() const
-{
+int TableModel::countRows() const {
     if (!m_table.isOpen()) {
         return 0;
     }
     return m_table.recordCount() + (m_table.state() == db::TTable::State::Insert ? 1 : 0);
 }
 
-void TableModel::follow(bool wholeTable)
-{
+void TableModel::follow(bool wholeTable) {
     const int rows = countRows();
     if (rows != m_rows || wholeTable) {
         if (rows != m_rows) {
@@ -49,8 +45,7 @@ void TableModel::follow(bool wholeTable)
     }
 }
 
-void TableModel::recordChanged(int field)
-{
+void TableModel::recordChanged(int field) {
     const int row = m_table.recNo() - 1;
     if (row < 0 || row >= m_rows) {
         return;
@@ -63,18 +58,15 @@ void TableModel::recordChanged(int field)
     }
 }
 
-int TableModel::rowCount(const QModelIndex& parent) const
-{
+int TableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows;
 }
 
-int TableModel::columnCount(const QModelIndex& parent) const
-{
+int TableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_fieldNames.size());
 }
 
-QString TableModel::text(int row, int column) const
-{
+QString TableModel::text(int row, int column) const {
     if (row < 0 || row >= m_rows || column < 0 || column >= columnCount() || !m_table.isOpen()) {
         return {};
     }
@@ -93,8 +85,7 @@ QString TableModel::text(int row, int column) const
     }
 }
 
-int TableModel::firstRowWith(int column, const QString& value) const
-{
+int TableModel::firstRowWith(int column, const QString& value) const {
     for (int row = 0; row < m_rows; ++row) {
         if (text(row, column) == value) {
             return row;
@@ -103,24 +94,21 @@ int TableModel::firstRowWith(int column, const QString& value) const
     return -1;
 }
 
-QVariant TableModel::data(const QModelIndex& index, int role) const
-{
+QVariant TableModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) {
         return {};
     }
     return text(index.row(), index.column());
 }
 
-Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
-QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
@@ -130,8 +118,7 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
     return section + 1;
 }
 
-bool TableModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
-{
+bool TableModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
     if (orientation != Qt::Horizontal || section < 0 || section >= m_titles.size() ||
         (role != Qt::EditRole && role != Qt::DisplayRole)) {
         return false;

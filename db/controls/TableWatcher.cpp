@@ -2,8 +2,7 @@
 
 namespace talvern {
 
-TableWatcher::TableWatcher(db::TTable& table, QObject* parent) : QObject(parent), m_table(table)
-{
+TableWatcher::TableWatcher(db::TTable& table, QObject* parent) : QObject(parent), m_table(table) {
     m_subscription = m_table.subscribe([this](const db::TableChange& change) {
         switch (change.event) {
         case db::TableEvent::RecordMoved:

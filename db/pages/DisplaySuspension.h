@@ -10,8 +10,7 @@ namespace talvern {
 class DisplaySuspension {
 public:
     explicit DisplaySuspension(db::TTable& table) : m_table(table) { m_table.disableControls(); }
-    ~DisplaySuspension()
-    {
+    ~DisplaySuspension() {
         // Resuming lets group tracking move the groups cursor, which can fail like any movement; the
         // error is shown rather than thrown out of a destructor.
         try {

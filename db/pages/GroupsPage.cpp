@@ -20,8 +20,7 @@ const QString kNoReaderHint = QStringLiteral("Lack in system");
 
 // The reader boxes reach their fields under these names; field names are matched whatever their
 // letter case, so every spelling reaches the same field.
-QString accessFieldName(int number)
-{
+QString accessFieldName(int number) {
     static const std::unordered_set<int> capitals = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 32, 53, 59, 82};
     return (capitals.count(number) ? QStringLiteral("P") : QStringLiteral("p")) + QString::number(number);
 }
@@ -33,9 +32,7 @@ constexpr int kFirstAccessPosition = 3;
 } // namespace
 
 GroupsPage::GroupsPage(db::TTable& groups, db::TTable& users, db::TTable& readers, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::GroupsPage>()), m_groups(groups), m_users(users),
-      m_readers(readers)
-{
+    : QWidget(parent), m_ui(std::make_unique<Ui::GroupsPage>()), m_groups(groups), m_users(users), m_readers(readers) {
     m_ui->setupUi(this);
     m_ui->DBGrid2->bind(groups, {{QStringLiteral("NAME"), 192}});
     m_ui->DBMemo2->bind(groups, QStringLiteral("NOTES"));
@@ -51,8 +48,8 @@ GroupsPage::GroupsPage(db::TTable& groups, db::TTable& users, db::TTable& reader
     pages::setColour(*m_ui->DBEdit6, SystemColours::inactiveBorder());
     pages::setColour(*m_ui->DBMemo2, SystemColours::inactiveBorder());
 
-    pages::joinModeButtons(*m_ui->SpeedButton5, [this] { SpeedButton5Click(); }, *m_ui->SpeedButton6,
-                           [this] { SpeedButton6Click(); });
+    pages::joinModeButtons(
+        *m_ui->SpeedButton5, [this] { SpeedButton5Click(); }, *m_ui->SpeedButton6, [this] { SpeedButton6Click(); });
     const auto handle = [this](QPushButton* button, void (GroupsPage::*handler)()) {
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { OperatorMessages::runHandler([this, handler] { (this->*handler)(); }); });
@@ -65,22 +62,21 @@ GroupsPage::GroupsPage(db::TTable& groups, db::TTable& users, db::TTable& reader
 
 GroupsPage::~GroupsPage() = default;
 
-DBCheckBox* GroupsPage::readerBox(int number) const
-{
+DBCheckBox* GroupsPage::readerBox(int number) const {
     return number >= 1 && number <= kReaderCount ? m_readerBoxes[static_cast<std::size_t>(number - 1)] : nullptr;
 }
 
-DBGrid* GroupsPage::grid() const { return m_ui->DBGrid2; }
+DBGrid* GroupsPage::grid() const {
+    return m_ui->DBGrid2;
+}
 
-void GroupsPage::setBoxesWritable(bool writable)
-{
+void GroupsPage::setBoxesWritable(bool writable) {
     for (DBCheckBox* box : m_readerBoxes) {
         box->setReadOnly(!writable);
     }
 }
 
-void GroupsPage::SpeedButton5Click()
-{
+void GroupsPage::SpeedButton5Click() {
     for (QPushButton* button : {m_ui->Button1, m_ui->Button10, m_ui->Button13, m_ui->Button14}) {
         button->setEnabled(true);
     }
@@ -91,8 +87,7 @@ void GroupsPage::SpeedButton5Click()
     setBoxesWritable(true);
 }
 
-void GroupsPage::SpeedButton6Click()
-{
+void GroupsPage::SpeedButton6Click() {
     m_groups.refresh();
     for (QPushButton* button : {m_ui->Button1, m_ui->Button10, m_ui->Button13, m_ui->Button14}) {
         button->setEnabled(false);
@@ -104,8 +99,7 @@ void GroupsPage::SpeedButton6Click()
     setBoxesWritable(false);
 }
 
-void GroupsPage::Button1Click()
-{
+void GroupsPage::Button1Click() {
     const std::int64_t number = db::nextNumberIn(m_groups, "ID_grupy");
     // Filled and stored in one step; the boxes show the new group, every reader box clear, once stored.
     DisplaySuspension quiet(m_groups);
@@ -118,8 +112,7 @@ void GroupsPage::Button1Click()
     m_groups.post();
 }
 
-void GroupsPage::Button10Click()
-{
+void GroupsPage::Button10Click() {
     if (!m_groups.eof()) {
         m_groups.deleteRecord();
     }
@@ -171,8 +164,7 @@ void GroupsPage::Button10Click()
     m_users.refresh();
 }
 
-void GroupsPage::setAllAccess(bool granted)
-{
+void GroupsPage::setAllAccess(bool granted) {
     // An empty groups table has no group to change; beginning a change there would append a group
     // without number or name.
     if (m_groups.isEmpty() && m_groups.state() != db::TTable::State::Insert) {
@@ -186,12 +178,15 @@ void GroupsPage::setAllAccess(bool granted)
     m_groups.post();
 }
 
-void GroupsPage::Button13Click() { setAllAccess(true); }
+void GroupsPage::Button13Click() {
+    setAllAccess(true);
+}
 
-void GroupsPage::Button14Click() { setAllAccess(false); }
+void GroupsPage::Button14Click() {
+    setAllAccess(false);
+}
 
-void GroupsPage::RefreshReaderHints()
-{
+void GroupsPage::RefreshReaderHints() {
     for (DBCheckBox* box : m_readerBoxes) {
         box->setToolTip(kNoReaderHint);
         box->setAccessibleDescription(kNoReaderHint);

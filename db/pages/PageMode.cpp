@@ -14,8 +14,7 @@
 namespace talvern::pages {
 
 void joinModeButtons(QAbstractButton& edit, const std::function<void()>& onEdit, QAbstractButton& confirm,
-                     const std::function<void()>& onConfirm)
-{
+                     const std::function<void()>& onConfirm) {
     auto* group = new QButtonGroup(&edit);
     group->setExclusive(true);
     group->addButton(&edit);
@@ -30,8 +29,7 @@ void joinModeButtons(QAbstractButton& edit, const std::function<void()>& onEdit,
                      [onConfirm] { OperatorMessages::runHandler(onConfirm); });
 }
 
-void setWritable(QWidget& box, bool writable)
-{
+void setWritable(QWidget& box, bool writable) {
     if (auto* line = qobject_cast<QLineEdit*>(&box)) {
         line->setReadOnly(!writable);
     } else if (auto* text = qobject_cast<QPlainTextEdit*>(&box)) {
@@ -45,8 +43,7 @@ void setWritable(QWidget& box, bool writable)
     }
 }
 
-void setColour(QWidget& box, const QColor& colour)
-{
+void setColour(QWidget& box, const QColor& colour) {
     SystemColours::setBackground(box, colour);
 }
 

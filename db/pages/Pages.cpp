@@ -2,8 +2,7 @@
 
 namespace talvern {
 
-TablePages createTablePages(db::TTable& users, db::TTable& readers, db::TTable& groups)
-{
+TablePages createTablePages(db::TTable& users, db::TTable& readers, db::TTable& groups) {
     TablePages pages;
     pages.users = new UsersPage(users, groups);
     pages.groups = new GroupsPage(groups, users, readers);

@@ -14,14 +14,13 @@ namespace talvern {
 namespace {
 
 // Relay times offered by the pick list, in seconds; any other whole number may be typed.
-const QStringList kRelayTimes = {"1",  "2",  "3",  "4",  "5",  "6",  "7",   "8",   "9",   "10",  "15",  "20",  "25",
+const QStringList kRelayTimes = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",   "9",   "10",  "15",  "20",  "25",
                                  "30", "40", "50", "60", "70", "80", "90", "100", "120", "140", "160", "180", "200"};
 
 } // namespace
 
 ReadersPage::ReadersPage(db::TTable& readers, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::ReadersPage>()), m_readers(readers)
-{
+    : QWidget(parent), m_ui(std::make_unique<Ui::ReadersPage>()), m_readers(readers) {
     m_ui->setupUi(this);
     m_ui->DBComboBox1->addItems(kRelayTimes);
     m_ui->DBGrid3->bind(readers, {{QStringLiteral("NAME"), 146}, {QStringLiteral("TIME"), 0}});
@@ -46,8 +45,8 @@ ReadersPage::ReadersPage(db::TTable& readers, QWidget* parent)
     red.setColor(QPalette::Text, Qt::white);
     m_ui->Edit2->setPalette(red);
 
-    pages::joinModeButtons(*m_ui->SpeedButton1, [this] { SpeedButton1Click(); }, *m_ui->SpeedButton2,
-                           [this] { SpeedButton2Click(); });
+    pages::joinModeButtons(
+        *m_ui->SpeedButton1, [this] { SpeedButton1Click(); }, *m_ui->SpeedButton2, [this] { SpeedButton2Click(); });
     connect(m_ui->Button6, &QPushButton::clicked, this,
             [this] { OperatorMessages::runHandler([this] { Button6Click(); }); });
     connect(m_ui->Button8, &QPushButton::clicked, this,
@@ -56,18 +55,35 @@ ReadersPage::ReadersPage(db::TTable& readers, QWidget* parent)
 
 ReadersPage::~ReadersPage() = default;
 
-QGroupBox* ReadersPage::configurationCardBox() const { return m_ui->GroupBox1; }
-QRadioButton* ReadersPage::newReaderOption() const { return m_ui->RadioButton3; }
-QRadioButton* ReadersPage::existingReaderOption() const { return m_ui->RadioButton1; }
-QRadioButton* ReadersPage::changeCodeOption() const { return m_ui->RadioButton2; }
-QLabel* ReadersPage::oldCodeLabel() const { return m_ui->Label17; }
-QLineEdit* ReadersPage::oldCodeBox() const { return m_ui->Edit2; }
-QCheckBox* ReadersPage::clearMemoryBox() const { return m_ui->CheckBox1; }
-QPushButton* ReadersPage::saveToCardButton() const { return m_ui->Button12; }
-DBGrid* ReadersPage::grid() const { return m_ui->DBGrid3; }
+QGroupBox* ReadersPage::configurationCardBox() const {
+    return m_ui->GroupBox1;
+}
+QRadioButton* ReadersPage::newReaderOption() const {
+    return m_ui->RadioButton3;
+}
+QRadioButton* ReadersPage::existingReaderOption() const {
+    return m_ui->RadioButton1;
+}
+QRadioButton* ReadersPage::changeCodeOption() const {
+    return m_ui->RadioButton2;
+}
+QLabel* ReadersPage::oldCodeLabel() const {
+    return m_ui->Label17;
+}
+QLineEdit* ReadersPage::oldCodeBox() const {
+    return m_ui->Edit2;
+}
+QCheckBox* ReadersPage::clearMemoryBox() const {
+    return m_ui->CheckBox1;
+}
+QPushButton* ReadersPage::saveToCardButton() const {
+    return m_ui->Button12;
+}
+DBGrid* ReadersPage::grid() const {
+    return m_ui->DBGrid3;
+}
 
-void ReadersPage::setBoxesWritable(bool writable)
-{
+void ReadersPage::setBoxesWritable(bool writable) {
     for (QWidget* box : {static_cast<QWidget*>(m_ui->DBEdit3), static_cast<QWidget*>(m_ui->DBComboBox1),
                          static_cast<QWidget*>(m_ui->DBMemo3), static_cast<QWidget*>(m_ui->DBCheckBox97),
                          static_cast<QWidget*>(m_ui->DBCheckBox98)}) {
@@ -75,8 +91,7 @@ void ReadersPage::setBoxesWritable(bool writable)
     }
 }
 
-void ReadersPage::SpeedButton1Click()
-{
+void ReadersPage::SpeedButton1Click() {
     m_ui->Button6->setEnabled(true);
     m_ui->Button8->setEnabled(true);
     pages::setColour(*m_ui->DBEdit3, SystemColours::window());
@@ -85,8 +100,7 @@ void ReadersPage::SpeedButton1Click()
     setBoxesWritable(true);
 }
 
-void ReadersPage::SpeedButton2Click()
-{
+void ReadersPage::SpeedButton2Click() {
     m_readers.refresh();
     m_ui->Button6->setEnabled(false);
     m_ui->Button8->setEnabled(false);
@@ -99,8 +113,7 @@ void ReadersPage::SpeedButton2Click()
     }
 }
 
-void ReadersPage::Button6Click()
-{
+void ReadersPage::Button6Click() {
     int number = 0;
     {
         DisplaySuspension quiet(m_readers);
@@ -135,8 +148,7 @@ void ReadersPage::Button6Click()
     m_readers.post();
 }
 
-void ReadersPage::Button8Click()
-{
+void ReadersPage::Button8Click() {
     if (!m_readers.eof()) {
         m_readers.deleteRecord();
     }

@@ -11,8 +11,7 @@
 namespace talvern {
 
 UsersPage::UsersPage(db::TTable& users, db::TTable& groups, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::UsersPage>()), m_users(users), m_groups(groups)
-{
+    : QWidget(parent), m_ui(std::make_unique<Ui::UsersPage>()), m_users(users), m_groups(groups) {
     m_ui->setupUi(this);
     m_ui->DBGrid1->bind(users, {{QStringLiteral("NUMBER"), 83},
                                 {QStringLiteral("SURNAME"), 185},
@@ -38,10 +37,12 @@ UsersPage::UsersPage(db::TTable& users, db::TTable& groups, QWidget* parent)
     m_ui->DBEdit1->setReadOnly(true);
     m_ui->DBLB2->setReadOnly(true);
 
-    pages::joinModeButtons(*m_ui->SpeedButton4, [this] { SpeedButton4Click(); }, *m_ui->SpeedButton3,
-                           [this] { SpeedButton3Click(); });
-    connect(m_ui->Button9, &QPushButton::clicked, this, [this] { OperatorMessages::runHandler([this] { Button9Click(); }); });
-    connect(m_ui->Button7, &QPushButton::clicked, this, [this] { OperatorMessages::runHandler([this] { Button7Click(); }); });
+    pages::joinModeButtons(
+        *m_ui->SpeedButton4, [this] { SpeedButton4Click(); }, *m_ui->SpeedButton3, [this] { SpeedButton3Click(); });
+    connect(m_ui->Button9, &QPushButton::clicked, this,
+            [this] { OperatorMessages::runHandler([this] { Button9Click(); }); });
+    connect(m_ui->Button7, &QPushButton::clicked, this,
+            [this] { OperatorMessages::runHandler([this] { Button7Click(); }); });
     // Connected after binding, so that showing the first user does not count as a change.
     connect(m_ui->DBEdit8, &QLineEdit::textChanged, this,
             [this] { OperatorMessages::runHandler([this] { DBEdit8Change(); }); });
@@ -51,22 +52,30 @@ UsersPage::UsersPage(db::TTable& users, db::TTable& groups, QWidget* parent)
 
 UsersPage::~UsersPage() = default;
 
-QPushButton* UsersPage::programButton() const { return m_ui->Button4; }
-QPushButton* UsersPage::readButton() const { return m_ui->Button2; }
-QPushButton* UsersPage::withdrawButton() const { return m_ui->Button3; }
-QCheckBox* UsersPage::duplicateBox() const { return m_ui->CBox2; }
-DBGrid* UsersPage::grid() const { return m_ui->DBGrid1; }
+QPushButton* UsersPage::programButton() const {
+    return m_ui->Button4;
+}
+QPushButton* UsersPage::readButton() const {
+    return m_ui->Button2;
+}
+QPushButton* UsersPage::withdrawButton() const {
+    return m_ui->Button3;
+}
+QCheckBox* UsersPage::duplicateBox() const {
+    return m_ui->CBox2;
+}
+DBGrid* UsersPage::grid() const {
+    return m_ui->DBGrid1;
+}
 
-void UsersPage::setBoxesWritable(bool writable)
-{
+void UsersPage::setBoxesWritable(bool writable) {
     for (QWidget* box : {static_cast<QWidget*>(m_ui->DBEdit8), static_cast<QWidget*>(m_ui->DBEdit2),
                          static_cast<QWidget*>(m_ui->DBMemo1), static_cast<QWidget*>(m_ui->DBLB2)}) {
         pages::setWritable(*box, writable);
     }
 }
 
-void UsersPage::SpeedButton4Click()
-{
+void UsersPage::SpeedButton4Click() {
     m_ui->Button7->setEnabled(true);
     m_ui->Button9->setEnabled(true);
     for (QWidget* box : {static_cast<QWidget*>(m_ui->DBEdit8), static_cast<QWidget*>(m_ui->DBEdit2),
@@ -76,8 +85,7 @@ void UsersPage::SpeedButton4Click()
     setBoxesWritable(true);
 }
 
-void UsersPage::SpeedButton3Click()
-{
+void UsersPage::SpeedButton3Click() {
     m_users.refresh();
     m_ui->Button7->setEnabled(false);
     m_ui->Button9->setEnabled(false);
@@ -88,8 +96,7 @@ void UsersPage::SpeedButton3Click()
     setBoxesWritable(false);
 }
 
-void UsersPage::Button9Click()
-{
+void UsersPage::Button9Click() {
     for (QWidget* box : {static_cast<QWidget*>(m_ui->DBEdit8), static_cast<QWidget*>(m_ui->DBEdit2),
                          static_cast<QWidget*>(m_ui->DBMemo1), static_cast<QWidget*>(m_ui->DBLB2)}) {
         pages::setColour(*box, SystemColours::window());
@@ -119,15 +126,13 @@ void UsersPage::Button9Click()
     m_users.post();
 }
 
-void UsersPage::Button7Click()
-{
+void UsersPage::Button7Click() {
     if (!m_users.eof()) {
         m_users.deleteRecord();
     }
 }
 
-void UsersPage::storeNames()
-{
+void UsersPage::storeNames() {
     // Beginning an append empties the boxes; refreshing then would drop the new record before it is
     // filled, so an untouched new record is left alone.
     if (m_users.state() == db::TTable::State::Insert && !m_users.isModified()) {
@@ -138,8 +143,12 @@ void UsersPage::storeNames()
     }
 }
 
-void UsersPage::DBEdit8Change() { storeNames(); }
+void UsersPage::DBEdit8Change() {
+    storeNames();
+}
 
-void UsersPage::DBEdit2Change() { storeNames(); }
+void UsersPage::DBEdit2Change() {
+    storeNames();
+}
 
 } // namespace talvern

@@ -24,8 +24,7 @@ private slots:
     void boxesAreNamedByTheirLabels();
 };
 
-void AccessibilityTest::everyOperatedControlHasAName()
-{
+void AccessibilityTest::everyOperatedControlHasAName() {
     Site site;
     TablePages pages = createTablePages(site.users, site.readers, site.groups);
     for (QWidget* page : std::initializer_list<QWidget*>{pages.users, pages.groups, pages.readers}) {
@@ -42,8 +41,8 @@ void AccessibilityTest::everyOperatedControlHasAName()
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
             if (operated && (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())) {
                 unnamed << QStringLiteral("%1 (%2 in %3)")
-                                   .arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()),
-                                        w->parentWidget() ? w->parentWidget()->objectName() : QString());
+                               .arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()),
+                                    w->parentWidget() ? w->parentWidget()->objectName() : QString());
             }
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(page->objectName() + ": " + unnamed.join(", ")));
@@ -53,8 +52,7 @@ void AccessibilityTest::everyOperatedControlHasAName()
     delete pages.readers;
 }
 
-void AccessibilityTest::boxesAreNamedByTheirLabels()
-{
+void AccessibilityTest::boxesAreNamedByTheirLabels() {
     Site site;
     TablePages pages = createTablePages(site.users, site.readers, site.groups);
     const auto nameOf = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };

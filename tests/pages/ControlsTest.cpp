@@ -36,8 +36,7 @@ private slots:
     void noteBoxStoresLinesWithCrLf();
 };
 
-void ControlsTest::gridModelStaysConsistentThroughEveryChange()
-{
+void ControlsTest::gridModelStaysConsistentThroughEveryChange() {
     Site site;
     site.addUser(1, "Anna", "Nowak", "Office");
     site.addUser(2, "Jan", "Kowal", "Office");
@@ -74,8 +73,7 @@ void ControlsTest::gridModelStaysConsistentThroughEveryChange()
     QCOMPARE(grid.columnWidth(0), 83);
 }
 
-void ControlsTest::gridSelectionMovesTheCursorAndGroupTracking()
-{
+void ControlsTest::gridSelectionMovesTheCursorAndGroupTracking() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -98,8 +96,7 @@ void ControlsTest::gridSelectionMovesTheCursorAndGroupTracking()
     QCOMPARE(site.groups.fieldByName("NAME").asString(), std::string("Office"));
 }
 
-void ControlsTest::gridFollowsTheCursor()
-{
+void ControlsTest::gridFollowsTheCursor() {
     Site site;
     for (int n = 1; n <= 5; ++n) {
         site.addUser(n, "User" + std::to_string(n), "", "");
@@ -118,8 +115,7 @@ void ControlsTest::gridFollowsTheCursor()
     QCOMPARE(grid.currentIndex().row(), 4);
 }
 
-void ControlsTest::checkBoxShowsThreeStates_data()
-{
+void ControlsTest::checkBoxShowsThreeStates_data() {
     QTest::addColumn<int>("value"); // 1 true, 0 false, -1 no value
     QTest::addColumn<Qt::CheckState>("shown");
     QTest::newRow("true") << 1 << Qt::Checked;
@@ -127,8 +123,7 @@ void ControlsTest::checkBoxShowsThreeStates_data()
     QTest::newRow("no value") << -1 << Qt::PartiallyChecked;
 }
 
-void ControlsTest::checkBoxShowsThreeStates()
-{
+void ControlsTest::checkBoxShowsThreeStates() {
     QFETCH(int, value);
     QFETCH(Qt::CheckState, shown);
     Site site;
@@ -143,8 +138,7 @@ void ControlsTest::checkBoxShowsThreeStates()
     QCOMPARE(box.checkState(), shown);
 }
 
-void ControlsTest::checkBoxClickTogglesFieldUnlessReadOnly()
-{
+void ControlsTest::checkBoxClickTogglesFieldUnlessReadOnly() {
     Site site;
     site.addGroup(1, "Office");
     site.groups.edit();
@@ -172,8 +166,7 @@ void ControlsTest::checkBoxClickTogglesFieldUnlessReadOnly()
     QCOMPARE(site.storedColumn("grupa.dbf", "P5"), QStringList{"True"});
 }
 
-void ControlsTest::relayTimeBoxStoresPickedAndTypedValues()
-{
+void ControlsTest::relayTimeBoxStoresPickedAndTypedValues() {
     Site site;
     site.addReader(1, "Door", 2);
     DBComboBox box;
@@ -193,8 +186,7 @@ void ControlsTest::relayTimeBoxStoresPickedAndTypedValues()
     QVERIFY(site.messages.isEmpty());
 }
 
-void ControlsTest::relayTimeBoxRefusesTextThatIsNoNumber()
-{
+void ControlsTest::relayTimeBoxRefusesTextThatIsNoNumber() {
     Site site;
     site.addReader(1, "Door", 7);
     DBComboBox box;
@@ -209,8 +201,7 @@ void ControlsTest::relayTimeBoxRefusesTextThatIsNoNumber()
     QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), QStringList{"7"});
 }
 
-void ControlsTest::groupListShowsTheUsersGroupOrNothing()
-{
+void ControlsTest::groupListShowsTheUsersGroupOrNothing() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -232,8 +223,7 @@ void ControlsTest::groupListShowsTheUsersGroupOrNothing()
     QCOMPARE(box.currentText(), QStringLiteral("Store"));
 }
 
-void ControlsTest::pickingAGroupMovesGroupsAndWritesTheUsersGroup()
-{
+void ControlsTest::pickingAGroupMovesGroupsAndWritesTheUsersGroup() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -250,8 +240,7 @@ void ControlsTest::pickingAGroupMovesGroupsAndWritesTheUsersGroup()
     QCOMPARE(site.storedColumn("osoby.dbf", "GROUP"), QStringList{"Store"});
 }
 
-void ControlsTest::readOnlyGroupListDoesNotChange()
-{
+void ControlsTest::readOnlyGroupListDoesNotChange() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -269,8 +258,7 @@ void ControlsTest::readOnlyGroupListDoesNotChange()
     QCOMPARE(site.users.state(), db::TTable::State::Browse);
 }
 
-void ControlsTest::textBoxKeepsBlankBetweenWords()
-{
+void ControlsTest::textBoxKeepsBlankBetweenWords() {
     Site site;
     site.addUser(1, "", "", "");
     DBEdit box;
@@ -284,8 +272,7 @@ void ControlsTest::textBoxKeepsBlankBetweenWords()
     QCOMPARE(site.storedColumn("osoby.dbf", "SURNAME"), QStringList{"Anna Maria"});
 }
 
-void ControlsTest::noteBoxStoresLinesWithCrLf()
-{
+void ControlsTest::noteBoxStoresLinesWithCrLf() {
     Site site;
     site.addUser(1, "", "", "");
     DBMemo box;

@@ -1,10 +1,10 @@
 // The Groups page against real tables: reader boxes, adding and removing groups with the sweep over
 // users, full and no access, and the reader hints.
 
+#include "GroupsPage.h"
 #include "DBCheckBox.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
-#include "GroupsPage.h"
 #include "Pages.h"
 #include "Site.h"
 
@@ -16,9 +16,7 @@ using talvern::test::Site;
 
 namespace {
 
-template <typename T = QWidget>
-T* control(QWidget& page, const QString& name)
-{
+template <typename T = QWidget> T* control(QWidget& page, const QString& name) {
     T* found = page.findChild<T*>(name);
     if (!found) {
         qFatal("no control %s", qPrintable(name));
@@ -26,13 +24,11 @@ T* control(QWidget& page, const QString& name)
     return found;
 }
 
-void click(QWidget& page, const char* button)
-{
+void click(QWidget& page, const char* button) {
     QTest::mouseClick(control<QPushButton>(page, QString::fromLatin1(button)), Qt::LeftButton);
 }
 
-QStringList repeated(const QString& value, int times)
-{
+QStringList repeated(const QString& value, int times) {
     QStringList list;
     for (int i = 0; i < times; ++i) {
         list << value;
@@ -40,8 +36,7 @@ QStringList repeated(const QString& value, int times)
     return list;
 }
 
-QStringList accessStored(const Site& site, int record)
-{
+QStringList accessStored(const Site& site, int record) {
     QStringList values;
     const QJsonObject stored = site.storedRecords("grupa.dbf")[record].toObject();
     for (int reader = 1; reader <= 96; ++reader) {
@@ -69,8 +64,7 @@ private slots:
     void hintsNameTheReadersUntilTheNextConfirm();
 };
 
-void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve_data()
-{
+void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve_data() {
     QTest::addColumn<int>("number");
     QTest::addColumn<QRect>("place");
     QTest::newRow("1") << 1 << QRect(10, 15, 40, 19);
@@ -82,8 +76,7 @@ void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve_data()
     QTest::newRow("96") << 96 << QRect(352, 229, 40, 19);
 }
 
-void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve()
-{
+void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve() {
     QFETCH(int, number);
     QFETCH(QRect, place);
     Site site;
@@ -96,8 +89,7 @@ void GroupsPageTest::readerBoxesStandInEightColumnsOfTwelve()
     QCOMPARE(box->width(), 40);
 }
 
-void GroupsPageTest::firstGroupInAnEmptyTable()
-{
+void GroupsPageTest::firstGroupInAnEmptyTable() {
     Site site;
     GroupsPage page(site.groups, site.users, site.readers);
     click(page, "SpeedButton5");
@@ -113,8 +105,7 @@ void GroupsPageTest::firstGroupInAnEmptyTable()
     }
 }
 
-void GroupsPageTest::newNumberIsOnePastTheLargest()
-{
+void GroupsPageTest::newNumberIsOnePastTheLargest() {
     Site site;
     site.addGroup(1, "A");
     site.addGroup(2, "B");
@@ -128,8 +119,7 @@ void GroupsPageTest::newNumberIsOnePastTheLargest()
     QCOMPARE(control<DBGrid>(page, "DBGrid2")->currentIndex().row(), 3);
 }
 
-void GroupsPageTest::removingAGroupMarksExactlyItsUsers()
-{
+void GroupsPageTest::removingAGroupMarksExactlyItsUsers() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -154,8 +144,7 @@ void GroupsPageTest::removingAGroupMarksExactlyItsUsers()
     QVERIFY(site.messages.isEmpty());
 }
 
-void GroupsPageTest::removingTheLastGroupLeavesUsersWithoutGroupUnmarked()
-{
+void GroupsPageTest::removingTheLastGroupLeavesUsersWithoutGroupUnmarked() {
     Site site;
     site.addGroup(1, "Office");
     site.addUser(1, "a", "", "Office");
@@ -170,8 +159,7 @@ void GroupsPageTest::removingTheLastGroupLeavesUsersWithoutGroupUnmarked()
     QCOMPARE(site.storedColumn("osoby.dbf", "GROUP"), (QStringList{lack, ""}));
 }
 
-void GroupsPageTest::renamingAGroupDoesNotRenameItsUsers()
-{
+void GroupsPageTest::renamingAGroupDoesNotRenameItsUsers() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -195,8 +183,7 @@ void GroupsPageTest::renamingAGroupDoesNotRenameItsUsers()
     QCOMPARE(site.storedColumn("osoby.dbf", "GROUP"), QStringList{QString::fromLatin1(db::kLackOfAssignment)});
 }
 
-void GroupsPageTest::fullThenNoAccessIsStoredWithoutConfirm()
-{
+void GroupsPageTest::fullThenNoAccessIsStoredWithoutConfirm() {
     Site site;
     site.addGroup(1, "Office", {3, 50});
     site.addGroup(2, "Store", {1});
@@ -213,8 +200,7 @@ void GroupsPageTest::fullThenNoAccessIsStoredWithoutConfirm()
     QCOMPARE(site.groups.state(), db::TTable::State::Browse);
 }
 
-void GroupsPageTest::fullAccessOnAnEmptyTableChangesNothing()
-{
+void GroupsPageTest::fullAccessOnAnEmptyTableChangesNothing() {
     Site site;
     GroupsPage page(site.groups, site.users, site.readers);
     click(page, "SpeedButton5");
@@ -226,8 +212,7 @@ void GroupsPageTest::fullAccessOnAnEmptyTableChangesNothing()
     QVERIFY(site.messages.isEmpty());
 }
 
-void GroupsPageTest::toggledBoxesAreStoredOnTheGroupThatWasCurrent()
-{
+void GroupsPageTest::toggledBoxesAreStoredOnTheGroupThatWasCurrent() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -253,8 +238,7 @@ void GroupsPageTest::toggledBoxesAreStoredOnTheGroupThatWasCurrent()
     QCOMPARE(accessStored(site, 1).count("True"), 0);
 }
 
-void GroupsPageTest::hintsNameTheReadersUntilTheNextConfirm()
-{
+void GroupsPageTest::hintsNameTheReadersUntilTheNextConfirm() {
     Site site;
     site.addReader(3, "Gate");
     site.addReader(50, "Store room");

@@ -24,8 +24,7 @@ namespace {
 // A working directory with a few records, and a settings folder of its own, for one main window.
 class Site {
 public:
-    Site() : m_previousDir(QDir::currentPath())
-    {
+    Site() : m_previousDir(QDir::currentPath()) {
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         db::ensureStandardTables(m_work.path().toStdString());
         {
@@ -50,21 +49,17 @@ public:
         OperatorMessages::setRecorder([this](const OperatorMessage& m) { messages << m.text; });
         program = createProgram();
     }
-    ~Site()
-    {
+    ~Site() {
         program.reset();
         OperatorMessages::clearRecorder();
         QDir::setCurrent(m_previousDir);
     }
     TForm1& form() { return *program->Form1; }
-    void unlock(const QString& password)
-    {
+    void unlock(const QString& password) {
         form().findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(password);
         form().BitBtn1Click();
     }
-    template <typename T = QWidget>
-    T* control(const char* name)
-    {
+    template <typename T = QWidget> T* control(const char* name) {
         T* found = form().findChild<T*>(QString::fromLatin1(name));
         if (!found) {
             qFatal("no control %s", name);
@@ -92,8 +87,7 @@ private slots:
     void userModeLeavesTheReadersPageShowingOnly();
 };
 
-void MainWindowPagesTest::captionsReachThePagesAndTheirGrids()
-{
+void MainWindowPagesTest::captionsReachThePagesAndTheirGrids() {
     Site site;
     auto* users = site.control<DBGrid>("DBGrid1");
     // SURNAME is shown under "Imię" and NAME under "Nazwisko".
@@ -108,8 +102,7 @@ void MainWindowPagesTest::captionsReachThePagesAndTheirGrids()
     QVERIFY(site.messages.isEmpty());
 }
 
-void MainWindowPagesTest::readerHintsAreFilledAtStartUp()
-{
+void MainWindowPagesTest::readerHintsAreFilledAtStartUp() {
     Site site;
     auto* groups = site.form().findChild<GroupsPage*>();
     QVERIFY(groups);
@@ -118,8 +111,7 @@ void MainWindowPagesTest::readerHintsAreFilledAtStartUp()
     QCOMPARE(groups->readerBox(4)->toolTip(), QStringLiteral("Lack in system"));
 }
 
-void MainWindowPagesTest::userModeLeavesTheReadersPageShowingOnly()
-{
+void MainWindowPagesTest::userModeLeavesTheReadersPageShowingOnly() {
     Site site;
     site.form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&site.form()));

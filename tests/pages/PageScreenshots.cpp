@@ -22,8 +22,7 @@ using namespace talvern;
 
 namespace {
 
-void fillSite(const QString& dir)
-{
+void fillSite(const QString& dir) {
     db::ensureStandardTables(dir.toStdString());
     db::TTable groups;
     groups.open(QDir(dir).filePath("grupa.dbf").toStdString());
@@ -93,21 +92,19 @@ void fillSite(const QString& dir)
     }
 }
 
-bool capture(const TForm1& form, const QString& file)
-{
+bool capture(const TForm1& form, const QString& file) {
     QTest::qWait(400);
     const QRect frame = form.frameGeometry();
-    const QString crop = QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
-    const int status = QProcess::execute(QStringLiteral("import"),
-                                         {"-window", "root", "-crop", crop, "+repage", file});
+    const QString crop =
+        QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
+    const int status = QProcess::execute(QStringLiteral("import"), {"-window", "root", "-crop", crop, "+repage", file});
     std::printf("%s: %s\n", qPrintable(file), status == 0 ? "taken" : "failed");
     return status == 0;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QTemporaryDir site;
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());

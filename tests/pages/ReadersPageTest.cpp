@@ -1,10 +1,10 @@
 // The Readers page against real tables: adding readers with the lowest free number, removing them,
 // the modes, the relay-time list, and the page in user mode.
 
+#include "ReadersPage.h"
 #include "DBComboBox.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
-#include "ReadersPage.h"
 #include "Site.h"
 #include "SystemColours.h"
 
@@ -21,9 +21,7 @@ using talvern::test::Site;
 
 namespace {
 
-template <typename T = QWidget>
-T* control(QWidget& page, const char* name)
-{
+template <typename T = QWidget> T* control(QWidget& page, const char* name) {
     T* found = page.findChild<T*>(QString::fromLatin1(name));
     if (!found) {
         qFatal("no control %s", name);
@@ -31,8 +29,7 @@ T* control(QWidget& page, const char* name)
     return found;
 }
 
-void click(QWidget& page, const char* button)
-{
+void click(QWidget& page, const char* button) {
     QTest::mouseClick(control<QPushButton>(page, button), Qt::LeftButton);
 }
 
@@ -52,8 +49,7 @@ private slots:
     void userModeLeavesThePageShowingOnly();
 };
 
-void ReadersPageTest::addGivesTheLowestFreeNumber_data()
-{
+void ReadersPageTest::addGivesTheLowestFreeNumber_data() {
     QTest::addColumn<QList<int>>("present");
     QTest::addColumn<int>("expected");
     QTest::newRow("empty table") << QList<int>{} << 1;
@@ -67,8 +63,7 @@ void ReadersPageTest::addGivesTheLowestFreeNumber_data()
     QTest::newRow("all but 96") << upTo95 << 96;
 }
 
-void ReadersPageTest::addGivesTheLowestFreeNumber()
-{
+void ReadersPageTest::addGivesTheLowestFreeNumber() {
     QFETCH(QList<int>, present);
     QFETCH(int, expected);
     Site site;
@@ -92,8 +87,7 @@ void ReadersPageTest::addGivesTheLowestFreeNumber()
     QVERIFY(site.messages.isEmpty());
 }
 
-void ReadersPageTest::allNumbersTakenGivesTheMessageAndNoChange()
-{
+void ReadersPageTest::allNumbersTakenGivesTheMessageAndNoChange() {
     Site site;
     for (int number = 1; number <= 96; ++number) {
         site.addReader(number, "R" + std::to_string(number));
@@ -111,8 +105,7 @@ void ReadersPageTest::allNumbersTakenGivesTheMessageAndNoChange()
     QCOMPARE(site.readers.fieldByName("ID_CZYT").asInteger(), 96);
 }
 
-void ReadersPageTest::removedNumberIsGivenAgain()
-{
+void ReadersPageTest::removedNumberIsGivenAgain() {
     Site site;
     for (int number = 1; number <= 4; ++number) {
         site.addReader(number, "R" + std::to_string(number));
@@ -131,8 +124,7 @@ void ReadersPageTest::removedNumberIsGivenAgain()
     QCOMPARE(site.storedRecords("sprzet.dbf").size(), 4);
 }
 
-void ReadersPageTest::modesAndConfirm()
-{
+void ReadersPageTest::modesAndConfirm() {
     Site site;
     site.addReader(1, "Gate");
     site.addReader(2, "Door");
@@ -175,8 +167,7 @@ void ReadersPageTest::modesAndConfirm()
     QCOMPARE(refreshed, 2);
 }
 
-void ReadersPageTest::relayTimeListHoldsTheOfferedTimes()
-{
+void ReadersPageTest::relayTimeListHoldsTheOfferedTimes() {
     Site site;
     ReadersPage page(site.readers);
     auto* time = control<QComboBox>(page, "DBComboBox1");
@@ -184,13 +175,12 @@ void ReadersPageTest::relayTimeListHoldsTheOfferedTimes()
     for (int i = 0; i < time->count(); ++i) {
         offered << time->itemText(i);
     }
-    QCOMPARE(offered, (QStringList{"1",  "2",  "3",  "4",  "5",  "6",   "7",   "8",   "9",
-                                   "10", "15", "20", "25", "30", "40",  "50",  "60",  "70",
-                                   "80", "90", "100", "120", "140", "160", "180", "200"}));
+    QCOMPARE(offered,
+             (QStringList{"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",   "9",   "10",  "15",  "20",  "25",
+                          "30", "40", "50", "60", "70", "80", "90", "100", "120", "140", "160", "180", "200"}));
 }
 
-void ReadersPageTest::configurationCardBoxIsLaidOut()
-{
+void ReadersPageTest::configurationCardBoxIsLaidOut() {
     Site site;
     ReadersPage page(site.readers);
     page.show();
@@ -207,8 +197,7 @@ void ReadersPageTest::configurationCardBoxIsLaidOut()
     QCOMPARE(control<QGroupBox>(page, "GroupBox3")->title(), QStringLiteral("Reader parameters  "));
 }
 
-void ReadersPageTest::userModeLeavesThePageShowingOnly()
-{
+void ReadersPageTest::userModeLeavesThePageShowingOnly() {
     Site site;
     site.addReader(1, "Gate");
     site.addReader(2, "Door");
@@ -217,7 +206,8 @@ void ReadersPageTest::userModeLeavesThePageShowingOnly()
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     // The restrictions of user mode, by control name, as the main window applies them.
-    for (const char* name : {"GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button6", "Button8", "Button12"}) {
+    for (const char* name :
+         {"GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button6", "Button8", "Button12"}) {
         control(page, name)->setEnabled(false);
     }
     click(page, "SpeedButton1");

@@ -6,8 +6,7 @@
 
 namespace talvern::test {
 
-Site::Site()
-{
+Site::Site() {
     db::ensureStandardTables(m_dir.path().toStdString());
     users.open(file(QStringLiteral("osoby.dbf")).toStdString());
     readers.open(file(QStringLiteral("sprzet.dbf")).toStdString());
@@ -17,14 +16,12 @@ Site::Site()
     OperatorMessages::setRecorder([this](const OperatorMessage& message) { messages.append(message); });
 }
 
-Site::~Site()
-{
+Site::~Site() {
     OperatorMessages::clearRecorder();
 }
 
 void Site::addUser(int number, const std::string& surname, const std::string& name, const std::string& group,
-                   int index)
-{
+                   int index) {
     users.append();
     users.fieldByName("NUMBER").setAsInteger(number);
     users.fieldByName("SURNAME").setAsString(surname);
@@ -34,8 +31,7 @@ void Site::addUser(int number, const std::string& surname, const std::string& na
     users.post();
 }
 
-void Site::addGroup(int id, const std::string& name, std::initializer_list<int> readersAllowed)
-{
+void Site::addGroup(int id, const std::string& name, std::initializer_list<int> readersAllowed) {
     groups.append();
     groups.fieldByName("ID_GRUPY").setAsInteger(id);
     groups.fieldByName("NAME").setAsString(name);
@@ -48,8 +44,7 @@ void Site::addGroup(int id, const std::string& name, std::initializer_list<int> 
     groups.post();
 }
 
-void Site::addReader(int id, const std::string& name, int time)
-{
+void Site::addReader(int id, const std::string& name, int time) {
     readers.append();
     readers.fieldByName("ID_CZYT").setAsInteger(id);
     readers.fieldByName("NAME").setAsString(name);
@@ -59,8 +54,7 @@ void Site::addReader(int id, const std::string& name, int time)
     readers.post();
 }
 
-QJsonArray Site::storedRecords(const QString& table) const
-{
+QJsonArray Site::storedRecords(const QString& table) const {
     // dbfread reads the file without taking the program's lock; values are printed as text.
     static const char* script = R"(
 import dbfread, json, sys
@@ -81,8 +75,7 @@ print(json.dumps([{k.upper(): text(v) for k, v in r.items()} for r in table]))
     return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
 }
 
-QStringList Site::storedColumn(const QString& table, const QString& field) const
-{
+QStringList Site::storedColumn(const QString& table, const QString& field) const {
     QStringList values;
     for (const QJsonValue& record : storedRecords(table)) {
         values << record.toObject().value(field.toUpper()).toString();

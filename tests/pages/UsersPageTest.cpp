@@ -1,13 +1,13 @@
 // The Users page against real tables: modes, adding and removing users, names stored as they are
 // typed, the group box.
 
+#include "UsersPage.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DBLookupComboBox.h"
 #include "DBMemo.h"
 #include "Site.h"
 #include "SystemColours.h"
-#include "UsersPage.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -18,9 +18,7 @@ using talvern::test::Site;
 
 namespace {
 
-template <typename T = QWidget>
-T* control(QWidget& page, const char* name)
-{
+template <typename T = QWidget> T* control(QWidget& page, const char* name) {
     T* found = page.findChild<T*>(QString::fromLatin1(name));
     if (!found) {
         qFatal("no control %s", name);
@@ -28,13 +26,11 @@ T* control(QWidget& page, const char* name)
     return found;
 }
 
-void click(QWidget& page, const char* button)
-{
+void click(QWidget& page, const char* button) {
     QTest::mouseClick(control<QPushButton>(page, button), Qt::LeftButton);
 }
 
-bool writable(QWidget* box)
-{
+bool writable(QWidget* box) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
         return !line->isReadOnly();
     }
@@ -64,8 +60,7 @@ private slots:
     void cardButtonsAreInPlace();
 };
 
-void UsersPageTest::modesSetButtonsColoursAndReadOnly()
-{
+void UsersPageTest::modesSetButtonsColoursAndReadOnly() {
     Site site;
     site.addUser(1, "Anna", "Nowak", "");
     UsersPage page(site.users, site.groups);
@@ -106,16 +101,14 @@ void UsersPageTest::modesSetButtonsColoursAndReadOnly()
     QVERIFY(control<QPushButton>(page, "SpeedButton3")->isChecked());
 }
 
-void UsersPageTest::firstUserInEmptyTables_data()
-{
+void UsersPageTest::firstUserInEmptyTables_data() {
     QTest::addColumn<bool>("withGroup");
     QTest::addColumn<QString>("group");
     QTest::newRow("no groups") << false << QString();
     QTest::newRow("one group") << true << QStringLiteral("Office");
 }
 
-void UsersPageTest::firstUserInEmptyTables()
-{
+void UsersPageTest::firstUserInEmptyTables() {
     QFETCH(bool, withGroup);
     QFETCH(QString, group);
     Site site;
@@ -136,8 +129,7 @@ void UsersPageTest::firstUserInEmptyTables()
     QCOMPARE(control<DBGrid>(page, "DBGrid1")->currentIndex().row(), 0);
 }
 
-void UsersPageTest::newUserGetsTheLastUsersGroup()
-{
+void UsersPageTest::newUserGetsTheLastUsersGroup() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -155,8 +147,7 @@ void UsersPageTest::newUserGetsTheLastUsersGroup()
     QCOMPARE(control<DBLookupComboBox>(page, "DBLB2")->currentText(), QStringLiteral("Store"));
 }
 
-void UsersPageTest::newNumberComesFromTheWholeTable()
-{
+void UsersPageTest::newNumberComesFromTheWholeTable() {
     Site site;
     site.addUser(5, "A", "", "");
     site.addUser(9, "B", "", "");
@@ -172,8 +163,7 @@ void UsersPageTest::newNumberComesFromTheWholeTable()
     QCOMPARE(site.storedColumn("osoby.dbf", "NUMBER"), (QStringList{"5", "9", "3", "10"}));
 }
 
-void UsersPageTest::typedNameIsInTheFileBeforeConfirm()
-{
+void UsersPageTest::typedNameIsInTheFileBeforeConfirm() {
     Site site;
     site.addUser(1, "", "", "");
     site.addUser(2, "Jan", "Kowal", "");
@@ -205,8 +195,7 @@ void UsersPageTest::typedNameIsInTheFileBeforeConfirm()
     QVERIFY(site.messages.isEmpty());
 }
 
-void UsersPageTest::removeDoesNothingPastTheLastUser()
-{
+void UsersPageTest::removeDoesNothingPastTheLastUser() {
     Site site;
     site.addUser(1, "A", "", "");
     site.addUser(2, "B", "", "");
@@ -226,8 +215,7 @@ void UsersPageTest::removeDoesNothingPastTheLastUser()
     QVERIFY(site.messages.isEmpty());
 }
 
-void UsersPageTest::groupBoxReplacesTheMarkWithTheChosenGroup()
-{
+void UsersPageTest::groupBoxReplacesTheMarkWithTheChosenGroup() {
     Site site;
     site.addGroup(1, "Office");
     site.addGroup(2, "Store");
@@ -244,8 +232,7 @@ void UsersPageTest::groupBoxReplacesTheMarkWithTheChosenGroup()
     QCOMPARE(groupBox->currentText(), QStringLiteral("Store"));
 }
 
-void UsersPageTest::cardButtonsAreInPlace()
-{
+void UsersPageTest::cardButtonsAreInPlace() {
     Site site;
     UsersPage page(site.users, site.groups);
     QCOMPARE(page.programButton()->objectName(), QStringLiteral("Button4"));
