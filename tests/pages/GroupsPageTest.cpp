@@ -5,10 +5,12 @@
 #include "DBCheckBox.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
+#include "DbfTable.h"
 #include "Pages.h"
 #include "Site.h"
 
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace talvern;
@@ -60,6 +62,7 @@ private slots:
     void renamingAGroupDoesNotRenameItsUsers();
     void fullThenNoAccessIsStoredWithoutConfirm();
     void fullAccessOnAnEmptyTableChangesNothing();
+    void fullAccessStopsAtTheFirstMissingField();
     void toggledBoxesAreStoredOnTheGroupThatWasCurrent();
     void hintsNameTheReadersUntilTheNextConfirm();
 };
@@ -210,6 +213,40 @@ void GroupsPageTest::fullAccessOnAnEmptyTableChangesNothing() {
     QCOMPARE(site.groups.recordCount(), 0);
     QCOMPARE(site.groups.state(), db::TTable::State::Browse);
     QVERIFY(site.messages.isEmpty());
+}
+
+void GroupsPageTest::fullAccessStopsAtTheFirstMissingField() {
+    // A groups table with only p1 to p50.
+    QTemporaryDir dir;
+    std::vector<dbf::FieldSpec> fields{{"ID_grupy", 'N', 6}, {"NAME", 'C', 30}, {"NOTES", 'M', 10}};
+    for (int reader = 1; reader <= 50; ++reader) {
+        fields.push_back({"p" + std::to_string(reader), 'L', 1});
+    }
+    const std::string path = dir.filePath("grupa.dbf").toStdString();
+    dbf::DbfTable::create(path, dbf::TableFormat::DBase3Memo, fields);
+    db::TTable groups("Table3");
+    db::TTable users("Table1");
+    db::TTable readers("Table2");
+    groups.open(path);
+    groups.append();
+    groups.fieldByName("NAME").setAsString("Office");
+    groups.post();
+    QList<OperatorMessage> messages;
+    OperatorMessages::setRecorder([&](const OperatorMessage& message) { messages << message; });
+    {
+        GroupsPage page(groups, users, readers);
+        click(page, "SpeedButton5");
+        click(page, "Button13");
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].text.contains("53"), qPrintable(messages[0].text));
+        // The fields set before the error stay set in the change under way; nothing is stored.
+        QCOMPARE(groups.state(), db::TTable::State::Edit);
+        QCOMPARE(page.readerBox(50)->checkState(), Qt::Checked);
+        QCOMPARE(page.readerBox(51)->checkState(), Qt::PartiallyChecked);
+    }
+    OperatorMessages::clearRecorder();
+    groups.cancel();
+    QCOMPARE(groups.fieldByName("p50").isNull(), true);
 }
 
 void GroupsPageTest::toggledBoxesAreStoredOnTheGroupThatWasCurrent() {
