@@ -17,8 +17,12 @@ TableModel::TableModel(db::TTable& table, QStringList fieldNames, QObject* paren
 
 void TableModel::resolveFields() {
     m_fieldIndexes.clear();
+    m_numeric.clear();
     for (const QString& name : m_fieldNames) {
-        m_fieldIndexes.push_back(m_table.isOpen() ? m_table.findField(name.toStdString()) : -1);
+        const int index = m_table.isOpen() ? m_table.findField(name.toStdString()) : -1;
+        m_fieldIndexes.push_back(index);
+        const char type = index >= 0 ? m_table.field(index).type() : 'C';
+        m_numeric.push_back(type == 'N' || type == 'F' || type == 'I' || type == '+' || type == 'O');
     }
 }
 
@@ -95,10 +99,16 @@ int TableModel::firstRowWith(int column, const QString& value) const {
 }
 
 QVariant TableModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
-    return text(index.row(), index.column());
+    if (role == Qt::DisplayRole) {
+        return text(index.row(), index.column());
+    }
+    if (role == Qt::TextAlignmentRole && m_numeric[static_cast<std::size_t>(index.column())]) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    }
+    return {};
 }
 
 Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {

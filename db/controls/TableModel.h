@@ -47,6 +47,7 @@ private:
     QStringList m_fieldNames;
     QStringList m_titles;
     std::vector<int> m_fieldIndexes;
+    std::vector<bool> m_numeric; // numbers stand right-aligned in their column
     int m_rows = 0;
     TableWatcher* m_watcher;
 };
