@@ -42,6 +42,7 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
                 // Never more than the buffer; the rest comes with the next event.
                 const size_t want = std::min(queued, buffer->size());
                 size_t got = 0;
+                bool bufferFull = false;
                 // The queued bytes, and while there is room whatever arrived since: a burst then
                 // comes in fewer, larger pieces.
                 for (size_t ask = want; ask > 0;) {
@@ -55,10 +56,11 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
                     }
                     got += static_cast<size_t>(n);
                     const int more = Backend().inputQueued(Handle());
+                    bufferFull = more > 0 && got == buffer->size();
                     ask = more > 0 ? std::min(static_cast<size_t>(more), buffer->size() - got) : 0;
                 }
                 received = static_cast<uint32_t>(got);
-                if (Backend().inputQueued(Handle()) > 0 && m_session)
+                if (bufferFull && m_session)
                     m_session->post(ev::RxChar); // what did not fit makes its own event
             }
         }
