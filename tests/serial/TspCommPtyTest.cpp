@@ -250,4 +250,36 @@ TEST_F(TspCommPtyTest, NoReceiveAfterTheCloseOfANormalClose) {
     EXPECT_EQ(m_received.size(), afterClose);
 }
 
+TEST_F(TspCommPtyTest, LoadingRecordsActiveAndOpensWhenLoaded) {
+    m_rs.BeginLoading();
+    m_rs.SetActive(true);
+    EXPECT_TRUE(m_rs.Active()); // the value last assigned
+    EXPECT_FALSE(m_rs.IsOpen());
+    m_rs.Loaded();
+    EXPECT_TRUE(m_rs.IsOpen());
+    EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(TspCommPtyTest, OpenFailureAfterLoadingIsShownNotRaised) {
+    m_map.map().setEntry(3, m_map.folder() + "/no-such-device");
+    m_rs.BeginLoading();
+    m_rs.SetComPortNo(3);
+    m_rs.SetActive(true);
+    EXPECT_NO_THROW(m_rs.Loaded());
+    EXPECT_FALSE(m_rs.Active());
+    EXPECT_EQ(m_shown, std::vector<std::string>{"error"});
+}
+
+TEST_F(TspCommPtyTest, FailingCloseHandlerDoesNotStopTheClose) {
+    m_rs.OnClose = [this](TspBaseIO*) {
+        ++m_closes;
+        throw std::runtime_error("handler failed");
+    };
+    m_rs.SetActive(true);
+    EXPECT_NO_THROW(m_rs.SetActive(false));
+    EXPECT_FALSE(m_rs.Active());
+    EXPECT_EQ(m_closes, 1);
+    EXPECT_NO_THROW(m_rs.SetActive(true)); // the port was released
+}
+
 } // namespace
