@@ -201,6 +201,9 @@ bool isNull(const FieldDef& field, std::string_view raw) {
 }
 
 std::string toText(const FieldDef& field, std::string_view raw, const CodePage& codePage) {
+    if (field.type == 'C') {
+        return codePage.toUtf8(trimRight(raw)); // the commonest case, and blank text is simply ""
+    }
     if (isNull(field, raw)) {
         return "";
     }
