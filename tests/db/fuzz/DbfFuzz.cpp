@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -16,10 +17,11 @@ namespace {
 std::string folder() {
     // Memory-backed when possible: closing a table forces it to disk, which would dominate each run.
     static std::string path = [] {
-        std::string pattern = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/talvern-dbf-fuzz-XXXXXX"
-                                                               : "/tmp/talvern-dbf-fuzz-XXXXXX";
+        const std::string base =
+            ::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string();
+        std::string pattern = base + "/talvern-dbf-fuzz-XXXXXX";
         const char* made = ::mkdtemp(pattern.data());
-        return std::string(made ? made : "/tmp");
+        return made ? std::string(made) : base;
     }();
     return path;
 }
