@@ -121,7 +121,10 @@ void ProgrammerLink::beginWriteWatch() {
 }
 
 bool ProgrammerLink::writeWatchFailed() const {
-    return m_writeFailed.load() || !connected();
+    // The port's watcher closes a lost device on its own thread and raises the close event after the
+    // port is shut; a send in between finds the port closed and does nothing, without an error. So a
+    // port that is no longer open counts as lost as well.
+    return m_writeFailed.load() || !connected() || !m_rs.Active();
 }
 
 } // namespace talvern::link

@@ -73,8 +73,9 @@ public:
     const Bytes& receiveBuffer() const { return m_receiveBuffer; }
     void clearReceiveBuffer() { m_receiveBuffer.clear(); }
 
-    // A card write watches the line while it runs: failed() tells whether, since begin, the link was
-    // lost (the connected flag cleared) or a frame could not be written (the component's OnCommError).
+    // A card write watches the line while it runs: writeWatchFailed() tells whether, since begin, the
+    // link was lost (the connected flag cleared, or the port found closed) or a frame could not be
+    // written (the component's OnCommError).
     void beginWriteWatch();
     bool writeWatchFailed() const;
 
