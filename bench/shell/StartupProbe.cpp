@@ -1,7 +1,8 @@
 // One start of a window, timed from outside: the process writes "shown" on its standard output the
-// moment its window is on screen (exposed), then ends. Built twice: as TALVERN's own start-up
-// (the same steps as the program entry, ending on the locked window) and as a bare Qt window of
-// the same size, started the same way, for comparison.
+// moment its window is on screen (exposed), then ends. Built three times: as TALVERN's own start-up
+// (the same steps as the program entry, ending on the locked window), as a bare Qt window of the
+// same size started the same way, and as that window with one line of text, which shows what the
+// font system alone costs before any window can draw a word.
 
 #include <QApplication>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "OperatorMessages.h"
 #include "Program.h"
 #else
+#include <QLabel>
 #include <QMainWindow>
 #endif
 
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
 #else
     QMainWindow bare;
     bare.setFixedSize(399, 199);
+#ifdef TEXT_PROBE
+    auto* label = new QLabel(QStringLiteral("Zatwierdź"), &bare);
+    label->move(104, 169);
+#endif
     QWidget& window = bare;
 #endif
     window.show();
