@@ -79,7 +79,7 @@ SettingsStore::SettingsStore(std::filesystem::path file) : m_file(std::move(file
 
 std::filesystem::path SettingsStore::defaultFile() {
     std::filesystem::path config;
-    // The base directory specification asks to ignore a relative XDG_CONFIG_HOME.
+    // A relative XDG_CONFIG_HOME is ignored, as the XDG base-directory rules ask.
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         config = xdg;
     else
