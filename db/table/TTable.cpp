@@ -195,59 +195,55 @@ void TTable::storeOrDrop() {
     }
 }
 
-void TTable::first() {
+// Every movement first stores or drops a change under way; on an empty table it only raises the
+// end-of-table flag.
+bool TTable::prepareMove() {
     requireOpen();
     storeOrDrop();
     if (isEmpty()) {
         m_eof = true;
-        return;
+        return false;
     }
-    goTo(1);
+    return true;
+}
+
+void TTable::arriveAt(int recNo) {
+    goTo(recNo);
     m_eof = false;
     notify(TableEvent::RecordMoved);
+}
+
+void TTable::first() {
+    if (prepareMove()) {
+        arriveAt(1);
+    }
 }
 
 void TTable::last() {
-    requireOpen();
-    storeOrDrop();
-    if (isEmpty()) {
-        m_eof = true;
-        return;
+    if (prepareMove()) {
+        arriveAt(recordCount());
     }
-    goTo(recordCount());
-    m_eof = false;
-    notify(TableEvent::RecordMoved);
 }
 
 void TTable::next() {
-    requireOpen();
-    storeOrDrop();
-    if (isEmpty()) {
-        m_eof = true;
+    if (!prepareMove()) {
         return;
     }
     if (m_recNo >= recordCount()) {
         m_eof = true;
         return;
     }
-    goTo(m_recNo + 1);
-    m_eof = false;
-    notify(TableEvent::RecordMoved);
+    arriveAt(m_recNo + 1);
 }
 
 void TTable::prior() {
-    requireOpen();
-    storeOrDrop();
-    if (isEmpty()) {
-        m_eof = true;
+    if (!prepareMove()) {
         return;
     }
     m_eof = false;
-    if (m_recNo <= 1) {
-        return;
+    if (m_recNo > 1) {
+        arriveAt(m_recNo - 1);
     }
-    goTo(m_recNo - 1);
-    notify(TableEvent::RecordMoved);
 }
 
 void TTable::moveTo(int recNo) {

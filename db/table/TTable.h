@@ -161,6 +161,8 @@ private:
     friend class TField;
 
     void requireOpen() const;
+    bool prepareMove();
+    void arriveAt(int recNo);
     void requireRecordOrChange() const;
     void requireChange(const char* what) const;
     void storeOrDrop();

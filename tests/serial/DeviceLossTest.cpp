@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -19,7 +21,12 @@ namespace {
 class DeviceLossTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_map.map().setEntry(1, m_pty.path());
+        // COM1 names the device through a link, as a /dev/serial/by-id name does; the link goes
+        // when the adapter is pulled. Pointing at the pty's own name instead would let another
+        // test's new pty, given the freed number, answer a later open.
+        m_link = m_map.folder() + "/usb-adapter";
+        ASSERT_EQ(::symlink(m_pty.path().c_str(), m_link.c_str()), 0);
+        m_map.map().setEntry(1, m_link);
         m_rs.SetPortMap(m_map.map());
         m_rs.SetMainThreadDispatcher(m_loop.dispatcher());
         m_rs.SetStreamProtocol(TStreamProtocol::spNone);
@@ -32,6 +39,7 @@ protected:
 
     TempMap m_map;
     PtyPair m_pty;
+    std::string m_link;
     MainLoop m_loop;
     TspComm m_rs;
     std::string m_received;
@@ -52,6 +60,7 @@ TEST_F(DeviceLossTest, FarSideClosedMidStream) {
     stop = true;
     writer.join();
     m_pty.closeFar();
+    ::unlink(m_link.c_str());
     EXPECT_TRUE(m_loop.pumpUntil([&] { return !m_rs.Active(); }));
     m_loop.pumpFor(50ms);
     EXPECT_EQ(m_closes, 1);
