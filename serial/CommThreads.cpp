@@ -83,8 +83,11 @@ void PortSession::stop() {
         std::lock_guard lock(queueMutex);
         quit = true;
         waiting = delivery;
+        if (claim == Claim::Waiting)
+            claim = Claim::Cancelled; // the main thread will not run it; a running one finishes
     }
     queueChanged.notify_all();
+    claimChanged.notify_all();
     if (waiting) {
         {
             std::lock_guard lock(waiting->mutex);
@@ -106,11 +109,15 @@ bool PortSession::join() {
     return true;
 }
 
-void PortSession::post(uint32_t mask) {
+void PortSession::post(uint32_t mask, bool mayRing) {
+    bool ring = false;
     {
         std::lock_guard lock(queueMutex);
         const size_t newest = (queueHead + queueCount + queue.size() - 1) % queue.size();
-        if (queueCount > 0 && mask == ev::RxChar && (queue[newest] & ev::RxChar) != 0)
+        // A claimed event may be running on the main thread already, past its read: it does
+        // not cover bytes that arrive now.
+        const bool newestClaimed = headClaimed && queueCount == 1;
+        if (queueCount > 0 && mask == ev::RxChar && (queue[newest] & ev::RxChar) != 0 && !newestClaimed)
             return; // not taken yet: its handling reads these bytes too
         if (queueCount == queue.size()) {
             // The message thread is far behind: fold into the newest entry; no event kind is lost.
@@ -119,19 +126,75 @@ void PortSession::post(uint32_t mask) {
             queue[(queueHead + queueCount) % queue.size()] = mask;
             ++queueCount;
         }
+        if (mayRing && doorbellFd >= 0 && !quit && queueCount == 1 && !messageBusy &&
+            claim == Claim::None && owner->UseMainThread()) {
+            claim = Claim::Waiting;
+            claimMask = mask;
+            headClaimed = true;
+            ring = true;
+        }
+    }
+    if (ring) {
+        // The message thread is not woken for it: the main thread takes it off the queue when
+        // it has run it, unless the message thread came for it first (then it waits for it).
+        const uint64_t one = 1;
+        while (::write(doorbellFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+        return;
     }
     queueChanged.notify_one();
 }
 
-bool PortSession::take(uint32_t& mask) {
+bool PortSession::take(uint32_t& mask, bool& claimed) {
     std::unique_lock lock(queueMutex);
+    messageBusy = false;
     queueChanged.wait(lock, [this] { return quit || queueCount > 0; });
     if (quit)
         return false;
     mask = queue[queueHead];
+    claimed = headClaimed;
+    headClaimed = false;
     queueHead = (queueHead + 1) % queue.size();
     --queueCount;
+    messageBusy = true;
     return true;
+}
+
+void PortSession::waitForClaim() {
+    std::unique_lock lock(queueMutex);
+    claimChanged.wait(lock, [this] { return quit || claim == Claim::Done || claim == Claim::Cancelled; });
+    if (claim == Claim::Done || claim == Claim::Cancelled)
+        claim = Claim::None;
+}
+
+bool PortSession::startClaim(uint32_t& mask) {
+    std::lock_guard lock(queueMutex);
+    if (claim != Claim::Waiting)
+        return false;
+    claim = Claim::Running;
+    mask = claimMask;
+    return true;
+}
+
+void PortSession::finishClaim() {
+    bool more = false;
+    {
+        std::lock_guard lock(queueMutex);
+        if (claim == Claim::Running)
+            claim = Claim::Done;
+        if (headClaimed && queueCount > 0) {
+            // Still first in the queue: the message thread never came for it, so it is done
+            // with here, and the message thread is woken only if more events wait behind it.
+            headClaimed = false;
+            queueHead = (queueHead + 1) % queue.size();
+            --queueCount;
+            claim = Claim::None;
+            more = queueCount > 0;
+        }
+    }
+    claimChanged.notify_all();
+    if (more)
+        queueChanged.notify_one();
 }
 
 void TCommThread::Execute() {
@@ -246,14 +309,20 @@ void TCommThread::Execute() {
 
         events &= mask | ev::RxChar;
         if (events != 0 && !s.terminated && s.owner->IsOpen())
-            s.post(events);
+            s.post(events, true);
     }
 }
 
 void TMsgThread::Execute() {
     PortSession& s = *m_session;
     uint32_t mask = 0;
-    while (!s.terminated && s.take(mask)) {
+    bool claimed = false;
+    while (!s.terminated && s.take(mask, claimed)) {
+        if (claimed) {
+            // Rung through the doorbell: the main thread runs it; the next event waits for it.
+            s.waitForClaim();
+            continue;
+        }
         if (!s.owner->IsOpen())
             break;
         if (s.owner->UseMainThread() && m_dispatcher) {

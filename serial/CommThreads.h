@@ -3,7 +3,16 @@
 //
 // TCommThread, the port watcher, waits in epoll on the device and on a wake-up descriptor and
 // forwards port event masks to the message thread's queue; it never reads data and never
-// allocates per event. The device is watched edge-triggered: "characters arrived" is reported
+// allocates per event.
+//
+// The doorbell: when the application's event loop watches the component's doorbell descriptor
+// and the queue is empty with the message thread holding nothing, the watcher queues the event
+// as "claimed" and rings the doorbell instead of waking the message thread, so the main thread
+// runs it at once: one thread hand-off fewer between the device and the handler. The claimed
+// event stays first in the queue until it has run; an event behind it waits, and the message
+// thread, if it comes for the claimed one first, waits until the main thread has run it. So
+// events are still handled one at a time and in order. Ringing is a write to an eventfd: no
+// allocation on the watcher. The device is watched edge-triggered: "characters arrived" is reported
 // when bytes arrive, not while they wait, so bytes left unread on purpose (no receiver, a line
 // error) cost nothing until more come, and no hand-back from the handler is needed. TMsgThread takes each mask from its queue and has HandleComEvent run,
 // on the main thread through the dispatcher (waiting until it ran) or on itself.
@@ -50,17 +59,26 @@ struct PortSession {
     // Joins the threads, except the calling one. Returns false when the caller is one of them.
     bool join();
 
-    // Watcher → message thread. Never allocates: a received-char event already waiting in the
-    // queue covers a new one, and a full queue merges into its newest entry.
-    void post(uint32_t mask);
-    // Message thread: the next mask, or false once told to quit.
-    bool take(uint32_t& mask);
+    // Watcher (or a handler) → message thread. Never allocates: a received-char event already
+    // waiting in the queue covers a new one, and a full queue merges into its newest entry.
+    // The watcher passes mayRing: it may claim the event for the doorbell.
+    void post(uint32_t mask, bool mayRing = false);
+    // Message thread: the next mask, or false once told to quit. claimed: the event was handed
+    // to the main thread through the doorbell; the message thread only waits for it.
+    bool take(uint32_t& mask, bool& claimed);
+    // Message thread: waits until the main thread has run the claimed event, or the session stops.
+    void waitForClaim();
+    // Main thread, when the doorbell rang: the claimed event to run now, if there is one; and
+    // once it has run, off the queue with it (or the message thread, waiting for it, is told).
+    bool startClaim(uint32_t& mask);
+    void finishClaim();
 
     TspCustomComm* const owner;
     SerialBackend& backend;
     const int fd;
     const uint64_t generation;
     int wakeFd = -1;
+    int doorbellFd = -1; // the component's, while the application watches it; else -1
     int epollFd = -1;
     int initialLines = -1; // modem lines at the open, -errno when unreadable
     ErrorCounters initialCounters;
@@ -77,6 +95,15 @@ struct PortSession {
     size_t queueCount = 0;
     bool quit = false;
     std::shared_ptr<PendingDelivery> delivery; // under queueMutex
+
+    // The doorbell claim, under queueMutex. At most one at a time: an event is claimed only when
+    // it is the only one queued and the message thread has nothing in hand.
+    enum class Claim { None, Waiting, Running, Done, Cancelled };
+    Claim claim = Claim::None;
+    uint32_t claimMask = 0;
+    bool headClaimed = false;  // the queue's first entry is the claimed event
+    bool messageBusy = false;  // the message thread holds an event (handling or waiting for it)
+    std::condition_variable claimChanged;
 
     std::thread watcher;
     std::thread messageThread;

@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 
 namespace talvern::serial {
 
@@ -23,7 +24,11 @@ TspCustomComm::TspCustomComm(SerialBackend* backend)
     SetEventChar('\0');
 }
 
-TspCustomComm::~TspCustomComm() { ShutdownForDestruction(); }
+TspCustomComm::~TspCustomComm() {
+    ShutdownForDestruction();
+    if (m_doorbellFd >= 0)
+        ::close(m_doorbellFd);
+}
 
 void TspCustomComm::ShutdownForDestruction() {
     // End the workers first: a watcher that is closing the port after a device loss must have
@@ -173,6 +178,7 @@ void TspCustomComm::StartThreads() {
     if (m_session || !IsOpen())
         return;
     auto session = std::make_shared<PortSession>(this, Backend(), Handle(), m_generation);
+    session->doorbellFd = m_doorbellFd;
     // The message thread first, so the watcher always has somewhere to post.
     session->messageThread = std::thread([thread = TMsgThread(session, m_dispatcher)]() mutable { thread.Execute(); });
     session->watcher = std::thread([thread = TCommThread(session)]() mutable { thread.Execute(); });

@@ -9,6 +9,9 @@
 //    OnAfterReceive, OnAfterSend, OnTraceState and OnCommError of port events run on the main
 //    thread, one at a time, in the order the events occurred. Without a dispatcher, or with
 //    UseMainThread false, they run on the message thread.
+//  - With the doorbell watched as well (WatchDoorbell), an event that finds the message thread
+//    idle goes from the watcher straight to the main thread; the order and the one-at-a-time
+//    rule above still hold.
 //  - A device loss (hang-up: USB adapter pulled, far side of a pseudo-terminal closed) is
 //    detected by the port watcher, which closes the port on its own thread: no purge, threads
 //    told to stop, read buffer freed, handle closed, OnClose once, NotifyClients(1). The handle
@@ -124,6 +127,13 @@ public:
 
     // The dispatcher to the main thread (MainThreadDispatcher.h). Set while closed.
     void SetMainThreadDispatcher(MainThreadDispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
+    // The doorbell (CommThreads.h), the quicker way to the main thread, used beside the
+    // dispatcher: returns a descriptor that the application's event loop watches for reading,
+    // calling ServiceDoorbell() on the main thread whenever it is readable. Call it while
+    // closed, before the port opens; the descriptor lives as long as the component. Returns -1
+    // when no descriptor could be made (then the dispatcher alone delivers).
+    int WatchDoorbell();
+    void ServiceDoorbell();
 
     TspCheckable* MonitorCTS = nullptr;
     TspCheckable* MonitorDSR = nullptr;
@@ -180,6 +190,7 @@ private:
 
     SerialBackend* m_backend;
     MainThreadDispatcher m_dispatcher;
+    int m_doorbellFd = -1;
 
     // Guards the handle, the read buffer, the session, pending output and the device calls
     // that use the handle. Never held while an application handler runs.

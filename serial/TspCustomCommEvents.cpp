@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace talvern::serial {
 
@@ -17,6 +19,31 @@ void TspCustomComm::HandleComEvent(const TMessage& message) {
         session = m_session.get();
     }
     handleEvent(static_cast<uint32_t>(message.WParam), session);
+}
+
+int TspCustomComm::WatchDoorbell() {
+    if (m_doorbellFd < 0)
+        m_doorbellFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return m_doorbellFd;
+}
+
+void TspCustomComm::ServiceDoorbell() {
+    if (m_doorbellFd < 0)
+        return;
+    uint64_t rings;
+    while (::read(m_doorbellFd, &rings, sizeof rings) < 0 && errno == EINTR) {
+    }
+    std::shared_ptr<PortSession> session;
+    {
+        std::lock_guard lock(m_io);
+        session = m_session;
+    }
+    // A ring of a session closed since finds nothing claimed: its event is stale anyway.
+    uint32_t mask = 0;
+    if (!session || !session->startClaim(mask))
+        return;
+    handleEvent(mask, session.get());
+    session->finishClaim();
 }
 
 void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {

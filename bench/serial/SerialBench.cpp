@@ -16,6 +16,7 @@
 // tens of microseconds and the figure measures it more than the hand-off. Bytes from a real
 // device arrive while the main thread sleeps; the second figure plays that.
 
+#include "QtEventLoopDelivery.h"
 #include "TspComm.h"
 
 #include <QCoreApplication>
@@ -211,14 +212,14 @@ public:
         m_rs = std::make_unique<TspComm>();
         m_rs->SetPortMap(map);
         m_rs->SetStreamProtocol(TStreamProtocol::spNone);
-        m_rs->SetMainThreadDispatcher([](std::function<void()> call) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
-        });
+        // As the program does: queued calls into the event loop, and the doorbell.
+        m_delivery = std::make_unique<QtEventLoopDelivery>(*m_rs);
         m_rs->OnAfterReceive = [onReceive](TspBaseIO*, const uint8_t*, uint32_t n) { onReceive(n); };
         m_rs->SetActive(true);
         return m_rs->Active();
     }
     void close() override {
+        m_delivery.reset();
         m_rs.reset();
         std::remove((m_folder + "/comports").c_str());
         ::rmdir(m_folder.c_str());
@@ -227,6 +228,7 @@ public:
 private:
     std::string m_folder;
     std::unique_ptr<TspComm> m_rs;
+    std::unique_ptr<QtEventLoopDelivery> m_delivery;
 };
 
 class QtPort : public Port {

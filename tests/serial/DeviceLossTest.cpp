@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class DeviceLossTest : public ::testing::Test {
+class DeviceLossTest : public ::testing::TestWithParam<Delivery> {
 protected:
     void SetUp() override {
         // COM1 names the device through a link, as a /dev/serial/by-id name does; the link goes
@@ -28,7 +28,7 @@ protected:
         ASSERT_EQ(::symlink(m_pty.path().c_str(), m_link.c_str()), 0);
         m_map.map().setEntry(1, m_link);
         m_rs.SetPortMap(m_map.map());
-        m_rs.SetMainThreadDispatcher(m_loop.dispatcher());
+        m_loop.attach(m_rs, GetParam());
         m_rs.SetStreamProtocol(TStreamProtocol::spNone);
         m_rs.SetErrorDisplay([](const std::string&) {});
         m_rs.OnAfterReceive = [this](TspBaseIO*, const uint8_t* data, uint32_t n) {
@@ -46,7 +46,7 @@ protected:
     std::atomic<int> m_closes{0};
 };
 
-TEST_F(DeviceLossTest, FarSideClosedMidStream) {
+TEST_P(DeviceLossTest, FarSideClosedMidStream) {
     m_rs.SetActive(true);
     std::atomic<bool> stop{false};
     std::thread writer([&] {
@@ -73,7 +73,7 @@ TEST_F(DeviceLossTest, FarSideClosedMidStream) {
     EXPECT_EQ(m_closes, 1);
 }
 
-TEST_F(DeviceLossTest, FarSideClosedWhileABlockingWriteWaits) {
+TEST_P(DeviceLossTest, FarSideClosedWhileABlockingWriteWaits) {
     m_rs.SetTimeoutWrite(0); // no time-out: only the loss can end the write
     std::atomic<int> errors{0};
     std::atomic<uint32_t> sysError{0};
@@ -96,7 +96,7 @@ TEST_F(DeviceLossTest, FarSideClosedWhileABlockingWriteWaits) {
     EXPECT_FALSE(m_rs.Active());
 }
 
-TEST_F(DeviceLossTest, WriteTimeoutWithBytesLeftIsReported) {
+TEST_P(DeviceLossTest, WriteTimeoutWithBytesLeftIsReported) {
     std::vector<uint32_t> errors;
     m_rs.OnCommError = [&](TspBaseIO*, uint32_t, uint32_t err, TComStateFlags, bool&) { errors.push_back(err); };
     m_rs.SetActive(true);
@@ -107,7 +107,7 @@ TEST_F(DeviceLossTest, WriteTimeoutWithBytesLeftIsReported) {
     EXPECT_TRUE(m_rs.Active());
 }
 
-TEST_F(DeviceLossTest, WatchingStopsAfterTheLoss) {
+TEST_P(DeviceLossTest, WatchingStopsAfterTheLoss) {
     m_rs.SetActive(true);
     EXPECT_EQ(countWorkerThreads(), 2u);
     m_pty.closeFar();
@@ -118,28 +118,31 @@ TEST_F(DeviceLossTest, WatchingStopsAfterTheLoss) {
     EXPECT_EQ(m_closes, 1);
 }
 
-TEST_F(DeviceLossTest, DestroyingAnOpenComponentWithAnEventQueuedForTheMainThread) {
+TEST_P(DeviceLossTest, DestroyingAnOpenComponentWithAnEventQueuedForTheMainThread) {
     auto rs = std::make_unique<TspComm>();
     rs->SetPortMap(m_map.map());
-    rs->SetMainThreadDispatcher(m_loop.dispatcher());
+    m_loop.attach(*rs, GetParam());
     int received = 0;
     rs->OnAfterReceive = [&](TspBaseIO*, const uint8_t*, uint32_t) { ++received; };
     rs->SetActive(true);
     m_pty.write("late");
-    std::this_thread::sleep_for(30ms); // the call waits in the main loop's queue
+    std::this_thread::sleep_for(30ms); // the call (or the ring) waits in the main loop
+    m_loop.detach();                   // as the program's event-loop bridge goes before the port
     rs.reset();                        // must neither hang nor let the late call touch it
     m_loop.pumpFor(50ms);
     EXPECT_EQ(received, 0);
 }
 
-TEST(OpenCloseCycles, FiveHundredCyclesLeaveNothingBehind) {
+class OpenCloseCycles : public ::testing::TestWithParam<Delivery> {};
+
+TEST_P(OpenCloseCycles, FiveHundredCyclesLeaveNothingBehind) {
     TempMap map;
     PtyPair pty;
     map.map().setEntry(1, pty.path());
     MainLoop loop;
     TspComm rs;
     rs.SetPortMap(map.map());
-    rs.SetMainThreadDispatcher(loop.dispatcher());
+    loop.attach(rs, GetParam());
     std::string received;
     rs.OnAfterReceive = [&](TspBaseIO*, const uint8_t* data, uint32_t n) {
         received.append(reinterpret_cast<const char*>(data), n);
@@ -166,12 +169,12 @@ TEST(OpenCloseCycles, FiveHundredCyclesLeaveNothingBehind) {
     EXPECT_EQ(countWorkerThreads(), 0u);
 }
 
-TEST(OpenCloseCycles, DeviceLossThenReopenOnANewDevice) {
+TEST_P(OpenCloseCycles, DeviceLossThenReopenOnANewDevice) {
     TempMap map;
     MainLoop loop;
     TspComm rs;
     rs.SetPortMap(map.map());
-    rs.SetMainThreadDispatcher(loop.dispatcher());
+    loop.attach(rs, GetParam());
     std::atomic<int> closes{0};
     rs.OnClose = [&](TspBaseIO*) { ++closes; };
     for (int i = 0; i < 20; ++i) {
@@ -184,5 +187,11 @@ TEST(OpenCloseCycles, DeviceLossThenReopenOnANewDevice) {
     rs.SetActive(false); // joins what the last loss left
     EXPECT_EQ(countWorkerThreads(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Delivery, OpenCloseCycles, ::testing::Values(Delivery::Queued, Delivery::Doorbell),
+                         [](const auto& info) { return deliveryName(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(Delivery, DeviceLossTest, ::testing::Values(Delivery::Queued, Delivery::Doorbell),
+                         [](const auto& info) { return deliveryName(info.param); });
 
 } // namespace

@@ -110,12 +110,12 @@ public:
     bool value = false;
 };
 
-class InjectedFaultsTest : public ::testing::Test {
+class InjectedFaultsTest : public ::testing::TestWithParam<Delivery> {
 protected:
     void SetUp() override {
         m_map.map().setEntry(1, m_pty.path());
         m_rs.SetPortMap(m_map.map());
-        m_rs.SetMainThreadDispatcher(m_loop.dispatcher());
+        m_loop.attach(m_rs, GetParam());
         m_rs.SetStreamProtocol(TStreamProtocol::spNone);
         m_rs.OnAfterReceive = [this](TspBaseIO*, const uint8_t* data, uint32_t n) {
             m_received.append(reinterpret_cast<const char*>(data), n);
@@ -140,7 +140,7 @@ protected:
     bool m_flashOnError = false;
 };
 
-TEST_F(InjectedFaultsTest, ModemLineChangesReachTraceStateAndMonitors) {
+TEST_P(InjectedFaultsTest, ModemLineChangesReachTraceStateAndMonitors) {
     m_rs.MonitorCTS = &m_cts;
     m_rs.MonitorDSR = &m_dsr;
     m_rs.MonitorRLSD = &m_rlsd;
@@ -162,7 +162,7 @@ TEST_F(InjectedFaultsTest, ModemLineChangesReachTraceStateAndMonitors) {
     EXPECT_TRUE(m_traces.empty());
 }
 
-TEST_F(InjectedFaultsTest, LineErrorComesFirstAndTheBytesWithTheNextEvent) {
+TEST_P(InjectedFaultsTest, LineErrorComesFirstAndTheBytesWithTheNextEvent) {
     m_rs.SetActive(true);
     m_backend.addFrameError();
     m_pty.write("AB");
@@ -175,7 +175,7 @@ TEST_F(InjectedFaultsTest, LineErrorComesFirstAndTheBytesWithTheNextEvent) {
     EXPECT_EQ(m_commErrors.size(), 1u);
 }
 
-TEST_F(InjectedFaultsTest, FlashBuffersFromTheHandlerPurgesBothQueues) {
+TEST_P(InjectedFaultsTest, FlashBuffersFromTheHandlerPurgesBothQueues) {
     m_flashOnError = true;
     m_rs.SetActive(true);
     m_backend.addFrameError();
@@ -185,7 +185,7 @@ TEST_F(InjectedFaultsTest, FlashBuffersFromTheHandlerPurgesBothQueues) {
     EXPECT_NE(std::find(flushes.begin(), flushes.end(), TCIOFLUSH), flushes.end());
 }
 
-TEST_F(InjectedFaultsTest, TracedBreakIsReportedAsALineError) {
+TEST_P(InjectedFaultsTest, TracedBreakIsReportedAsALineError) {
     // The break event brings the error word with it, and a line error ends the event's handling.
     m_rs.SetTraceStates({TTraceState::tsBreak});
     m_rs.SetActive(true);
@@ -194,7 +194,7 @@ TEST_F(InjectedFaultsTest, TracedBreakIsReportedAsALineError) {
     EXPECT_EQ(m_commErrors[0], std::make_pair(ce::Break, 0u));
 }
 
-TEST_F(InjectedFaultsTest, InterruptedAndShortWritesStillSendEverything) {
+TEST_P(InjectedFaultsTest, InterruptedAndShortWritesStillSendEverything) {
     m_rs.SetActive(true);
     m_backend.injectWrites({-EINTR, 2, -EAGAIN, -EINTR, 1});
     m_rs.SendString("0123456789");
@@ -207,7 +207,7 @@ TEST_F(InjectedFaultsTest, InterruptedAndShortWritesStillSendEverything) {
     EXPECT_TRUE(m_commErrors.empty());
 }
 
-TEST_F(InjectedFaultsTest, FailedWriteIsReportedWithItsSystemError) {
+TEST_P(InjectedFaultsTest, FailedWriteIsReportedWithItsSystemError) {
     m_rs.SetActive(true);
     m_backend.injectWrites({-EIO});
     m_rs.SendString("lost");
@@ -219,14 +219,14 @@ TEST_F(InjectedFaultsTest, FailedWriteIsReportedWithItsSystemError) {
     EXPECT_EQ(m_commErrors[1], std::make_pair(0u, static_cast<uint32_t>(ENXIO)));
 }
 
-TEST_F(InjectedFaultsTest, InterruptedReadIsRetried) {
+TEST_P(InjectedFaultsTest, InterruptedReadIsRetried) {
     m_rs.SetActive(true);
     m_backend.injectReadEintr(2);
     m_pty.write("xyz");
     EXPECT_TRUE(m_loop.pumpUntil([&] { return m_received == "xyz"; }));
 }
 
-TEST_F(InjectedFaultsTest, EmulatedRS485RaisesRtsForSendingAndDropsItWhenEmpty) {
+TEST_P(InjectedFaultsTest, EmulatedRS485RaisesRtsForSendingAndDropsItWhenEmpty) {
     m_rs.SetRS485Mode(true);
     m_rs.SetActive(true);
     ASSERT_TRUE(m_rs.RtsEmulation()); // a pty offers no RS-485 mode
@@ -241,7 +241,7 @@ TEST_F(InjectedFaultsTest, EmulatedRS485RaisesRtsForSendingAndDropsItWhenEmpty) 
     EXPECT_EQ(m_backend.lineCalls()[before], std::make_pair(int(TIOCM_RTS), true));
 }
 
-TEST_F(InjectedFaultsTest, TransmitEmptyFiresOnAfterSendWhenTraced) {
+TEST_P(InjectedFaultsTest, TransmitEmptyFiresOnAfterSendWhenTraced) {
     int sent = 0;
     m_rs.OnAfterSend = [&](TspBaseIO*) { ++sent; };
     m_rs.SetTraceStates({TTraceState::tsTxEmpty});
@@ -250,5 +250,8 @@ TEST_F(InjectedFaultsTest, TransmitEmptyFiresOnAfterSendWhenTraced) {
     EXPECT_EQ(m_pty.read(4), "done");
     EXPECT_TRUE(m_loop.pumpUntil([&] { return sent == 1; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Delivery, InjectedFaultsTest, ::testing::Values(Delivery::Queued, Delivery::Doorbell),
+                         [](const auto& info) { return deliveryName(info.param); });
 
 } // namespace

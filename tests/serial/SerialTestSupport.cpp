@@ -1,5 +1,7 @@
 #include "SerialTestSupport.h"
 
+#include "TspCustomComm.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -7,6 +9,7 @@
 #include <fstream>
 #include <poll.h>
 #include <pty.h>
+#include <sys/eventfd.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -106,27 +109,75 @@ void PtyPair::closeFar() {
     }
 }
 
+std::string deliveryName(Delivery delivery) { return delivery == Delivery::Queued ? "Queued" : "Doorbell"; }
+
+MainLoop::MainLoop() : m_mainThread(std::this_thread::get_id()) {
+    m_callsQueued = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_callsQueued < 0)
+        throw std::runtime_error("eventfd failed");
+}
+
+MainLoop::~MainLoop() { ::close(m_callsQueued); }
+
 MainThreadDispatcher MainLoop::dispatcher() {
     return [this](std::function<void()> call) {
         {
             std::lock_guard lock(m_mutex);
             m_calls.push_back(std::move(call));
         }
-        m_changed.notify_one();
+        const uint64_t one = 1;
+        while (::write(m_callsQueued, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     };
 }
 
-bool MainLoop::runOne(std::chrono::steady_clock::time_point until) {
-    std::function<void()> call;
-    {
-        std::unique_lock lock(m_mutex);
-        if (!m_changed.wait_until(lock, until, [this] { return !m_calls.empty(); }))
-            return false;
-        call = std::move(m_calls.front());
-        m_calls.pop_front();
+void MainLoop::attach(TspCustomComm& component, Delivery delivery) {
+    component.SetMainThreadDispatcher(dispatcher());
+    if (delivery == Delivery::Doorbell) {
+        m_doorbell = component.WatchDoorbell();
+        if (m_doorbell < 0)
+            throw std::runtime_error("no doorbell");
+        m_doorbellOwner = &component;
     }
-    call();
-    return true;
+}
+
+void MainLoop::detach() {
+    m_doorbellOwner = nullptr;
+    m_doorbell = -1;
+}
+
+bool MainLoop::runOne(std::chrono::steady_clock::time_point until) {
+    // Like an event loop: sleeps until a call is queued or the doorbell rings, then serves one.
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_calls.empty()) {
+                call = std::move(m_calls.front());
+                m_calls.pop_front();
+            }
+        }
+        if (call) {
+            call();
+            return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until)
+            return false;
+        pollfd fds[2] = {{m_callsQueued, POLLIN, 0}, {m_doorbell, POLLIN, 0}};
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+        if (::poll(fds, m_doorbell >= 0 ? 2 : 1, static_cast<int>(wait)) <= 0)
+            continue;
+        if (fds[0].revents & POLLIN) {
+            uint64_t count;
+            while (::read(m_callsQueued, &count, sizeof count) < 0 && errno == EINTR) {
+            }
+        }
+        if (m_doorbell >= 0 && (fds[1].revents & POLLIN)) {
+            m_doorbellOwner->ServiceDoorbell();
+            return true;
+        }
+    }
 }
 
 bool MainLoop::pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {

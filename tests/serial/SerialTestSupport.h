@@ -14,6 +14,10 @@
 #include <string>
 #include <thread>
 
+namespace talvern::serial {
+class TspCustomComm;
+}
+
 namespace talvern::serial::testing {
 
 // openpty(): `far` is the master the test reads and writes; `path` is the slave's device name.
@@ -41,11 +45,25 @@ private:
     std::string m_path;
 };
 
-// The test's main thread loop: the dispatcher queues calls; pump() runs them on this thread.
+// How a component's events reach the main loop: queued calls only, or queued calls and the
+// doorbell, as the program's event loop has it.
+enum class Delivery { Queued, Doorbell };
+std::string deliveryName(Delivery delivery);
+
+// The test's main thread loop: the dispatcher queues calls; pump() runs them on this thread,
+// and serves the doorbell of the component it was attached to with Delivery::Doorbell.
 class MainLoop {
 public:
-    MainLoop() : m_mainThread(std::this_thread::get_id()) {}
+    MainLoop();
+    ~MainLoop();
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
     MainThreadDispatcher dispatcher();
+    // Sets the component's dispatcher and, for Doorbell, watches its doorbell. Call while closed.
+    void attach(TspCustomComm& component, Delivery delivery);
+    // Stops serving the doorbell: before the attached component is destroyed while the loop
+    // still runs.
+    void detach();
     // Runs queued calls until pred() is true or timeout; returns pred().
     bool pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Runs queued calls for the given time.
@@ -55,8 +73,10 @@ public:
 private:
     bool runOne(std::chrono::steady_clock::time_point until);
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::deque<std::function<void()>> m_calls;
+    int m_callsQueued = -1; // eventfd: readable while calls wait
+    TspCustomComm* m_doorbellOwner = nullptr;
+    int m_doorbell = -1;
     std::thread::id m_mainThread;
 };
 

@@ -1,0 +1,30 @@
+#pragma once
+// Delivery of a port's events to the thread of a Qt event loop (Qt Core only, no widgets).
+//
+// Sets the component's dispatcher to a queued call into the event loop, and watches the
+// component's doorbell with a socket notifier, so that an event the port watcher rings for runs
+// at once. Create it on the main thread, while the port is closed, and destroy it before the
+// component (declare it after the component that it serves).
+
+#include "TspCustomComm.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace talvern::serial {
+
+class QtEventLoopDelivery {
+public:
+    explicit QtEventLoopDelivery(TspCustomComm& component);
+    ~QtEventLoopDelivery();
+    QtEventLoopDelivery(const QtEventLoopDelivery&) = delete;
+    QtEventLoopDelivery& operator=(const QtEventLoopDelivery&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> m_doorbell;
+};
+
+} // namespace talvern::serial
