@@ -1,14 +1,16 @@
 // Start-up time of TALVERN, from exec to the locked window on screen, beside the start-up time of
 // a bare Qt window started the same way. Prints both and their ratio (the figure to watch; the
 // goal is at most 1.2), and beside them a bare window with one line of text: the font system's
-// start alone, which any window that shows a word pays.
+// start alone, which any window that shows a word pays. It also prints when TALVERN's table pages,
+// built just after the locked window first appears, are ready.
 //
 //   startup_bench [--runs N] [--site DIR]
 //
-// Each run starts the probe in a site folder (by default an empty one, whose tables the first
-// start creates; --site copies the tables of DIR, such as a large generated site) with its own
-// config folder. The two probes take turns, so that both meet the same machine load.
-// Runs offscreen unless DISPLAY is set and QT_QPA_PLATFORM is not.
+// Each run starts the probe in a site folder with its own config folder. The empty site's tables
+// are created by the first start; with --site the figures are printed a second time for a site
+// holding copies of the tables of DIR (such as one written by make_large_site). The probes take
+// turns, so that all meet the same machine load. Runs offscreen unless DISPLAY is set and
+// QT_QPA_PLATFORM is not.
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -30,11 +32,28 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Milliseconds from spawn to the probe's "shown"; negative when it failed.
-double timeOneStart(const std::string& probe, const fs::path& site) {
+struct Start {
+    double shown = -1; // milliseconds from spawn to the window on screen; negative when it failed
+    double ready = -1; // milliseconds from spawn to the work left after that done
+};
+
+// Reads one line from fd into line (without the newline); false at end of file.
+bool readLine(int fd, std::string& line) {
+    line.clear();
+    char c = 0;
+    while (read(fd, &c, 1) == 1) {
+        if (c == '\n')
+            return true;
+        line += c;
+    }
+    return false;
+}
+
+Start timeOneStart(const std::string& probe, const fs::path& site) {
+    Start result;
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
-        return -1;
+        return result;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -50,22 +69,65 @@ double timeOneStart(const std::string& probe, const fs::path& site) {
     close(pipeFds[1]);
     if (spawned != 0) {
         close(pipeFds[0]);
-        return -1;
+        return result;
     }
-    char line[16] = {};
-    const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
-    const auto shown = Clock::now();
+    const auto since = [start] { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); };
+    std::string line;
+    if (readLine(pipeFds[0], line) && line == "shown") {
+        result.shown = since();
+        if (readLine(pipeFds[0], line) && line == "ready")
+            result.ready = since();
+    }
     close(pipeFds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (n <= 0 || std::strncmp(line, "shown", 5) != 0)
-        return -1;
-    return std::chrono::duration<double, std::milli>(shown - start).count();
+    if (result.ready < 0)
+        result.shown = -1;
+    return result;
 }
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double lowest(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+}
+
+struct Probes {
+    std::string talvern, bare, text;
+};
+
+// Times the three probes in site, taking turns; false when a probe failed.
+bool timeSite(const Probes& probes, const fs::path& site, const std::string& siteName, int runs) {
+    // The first start creates the settings (and, for an empty site, the tables); it is timed apart.
+    const Start first = timeOneStart(probes.talvern, site);
+    std::vector<double> talvernTimes, readyTimes, bareTimes, textTimes;
+    for (int i = 0; i < runs; ++i) {
+        const Start b = timeOneStart(probes.bare, site);
+        const Start t = timeOneStart(probes.talvern, site);
+        const Start x = timeOneStart(probes.text, site);
+        if (first.shown < 0 || b.shown < 0 || t.shown < 0 || x.shown < 0) {
+            std::fprintf(stderr, "a probe failed to start\n");
+            return false;
+        }
+        bareTimes.push_back(b.shown);
+        talvernTimes.push_back(t.shown);
+        readyTimes.push_back(t.ready);
+        textTimes.push_back(x.shown);
+    }
+    const double t = median(talvernTimes), b = median(bareTimes), x = median(textTimes);
+    std::printf("site:                  %s\n", siteName.c_str());
+    std::printf("first start (ms):      %.1f\n", first.shown);
+    std::printf("TALVERN median (ms):   %.1f (min %.1f)\n", t, lowest(talvernTimes));
+    std::printf("bare Qt median (ms):   %.1f (min %.1f)\n", b, lowest(bareTimes));
+    std::printf("ratio:                 %.2f (goal <= 1.20)\n", t / b);
+    std::printf("Qt with text (ms):     %.1f (min %.1f)\n", x, lowest(textTimes));
+    std::printf("ratio to text window:  %.2f\n", t / x);
+    std::printf("pages ready (ms):      %.1f (min %.1f)\n", median(readyTimes), lowest(readyTimes));
+    std::fflush(stdout);
+    return true;
 }
 
 } // namespace
@@ -77,59 +139,42 @@ int main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--site") && i + 1 < argc)
-            largeSite = argv[++i];
+            largeSite = fs::absolute(argv[++i]);
         else {
             std::fprintf(stderr, "usage: %s [--runs N] [--site DIR]\n", argv[0]);
             return 2;
         }
     }
     const fs::path here = fs::canonical("/proc/self/exe").parent_path();
-    const std::string talvern = (here / "talvern_startup_probe").string();
-    const std::string bare = (here / "bare_window_probe").string();
-    const std::string text = (here / "text_window_probe").string();
+    const Probes probes{(here / "talvern_startup_probe").string(), (here / "bare_window_probe").string(),
+                        (here / "text_window_probe").string()};
 
-    char pattern[] = "/tmp/talvern-startup-XXXXXX";
-    if (!mkdtemp(pattern))
+    std::string pattern = (fs::temp_directory_path() / "talvern-startup-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
         return 1;
     const fs::path scratch = pattern;
-    const fs::path site = scratch / "site";
-    fs::create_directories(site);
+    // Settings, and the runtime folder Qt wants, in the scratch folder: no real user's files.
     setenv("HOME", scratch.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
+    fs::create_directories(scratch / "runtime");
+    fs::permissions(scratch / "runtime", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (scratch / "runtime").c_str(), 1);
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!largeSite.empty())
+    std::printf("platform:              %s\n", std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "xcb");
+    std::printf("runs:                  %d\n", runs);
+
+    bool ok = true;
+    const fs::path empty = scratch / "empty";
+    fs::create_directories(empty);
+    ok = timeSite(probes, empty, "empty", runs);
+    if (ok && !largeSite.empty()) {
+        const fs::path site = scratch / "site";
+        fs::create_directories(site);
         for (const auto& entry : fs::directory_iterator(largeSite))
             fs::copy(entry.path(), site / entry.path().filename());
-
-    // The first start creates the settings (and, for an empty site, the tables); it is timed apart.
-    const double first = timeOneStart(talvern, site);
-    std::vector<double> talvernTimes, bareTimes, textTimes;
-    for (int i = 0; i < runs; ++i) {
-        const double b = timeOneStart(bare, site);
-        const double t = timeOneStart(talvern, site);
-        const double x = timeOneStart(text, site);
-        if (b < 0 || t < 0 || x < 0) {
-            std::fprintf(stderr, "a probe failed to start\n");
-            fs::remove_all(scratch);
-            return 1;
-        }
-        bareTimes.push_back(b);
-        talvernTimes.push_back(t);
-        textTimes.push_back(x);
+        ok = timeSite(probes, site, largeSite.string(), runs);
     }
     fs::remove_all(scratch);
-
-    const double t = median(talvernTimes), b = median(bareTimes);
-    std::printf("platform:              %s\n", std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "xcb");
-    std::printf("site:                  %s\n", largeSite.empty() ? "empty" : largeSite.c_str());
-    std::printf("runs:                  %d\n", runs);
-    std::printf("first start (ms):      %.1f\n", first);
-    std::printf("TALVERN median (ms):   %.1f (min %.1f)\n", t, *std::min_element(talvernTimes.begin(), talvernTimes.end()));
-    std::printf("bare Qt median (ms):   %.1f (min %.1f)\n", b, *std::min_element(bareTimes.begin(), bareTimes.end()));
-    std::printf("ratio:                 %.2f (goal <= 1.20)\n", t / b);
-    const double x = median(textTimes);
-    std::printf("Qt with text (ms):     %.1f (min %.1f)\n", x, *std::min_element(textTimes.begin(), textTimes.end()));
-    std::printf("ratio to text window:  %.2f\n", t / x);
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -2,9 +2,9 @@
 
 namespace talvern {
 
-std::unique_ptr<Program> createProgram() {
+std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt) {
     auto program = std::make_unique<Program>();
-    program->Form1 = std::make_unique<TForm1>();
+    program->Form1 = std::make_unique<TForm1>(pagesBuilt);
     program->Form2 = std::make_unique<TForm2>();
     program->Form3 = std::make_unique<TForm3>();
     program->Form4 = std::make_unique<TForm4>(program->Form1->DataSource1());

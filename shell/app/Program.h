@@ -20,7 +20,8 @@ struct Program {
     std::unique_ptr<TForm4> Form4;
 };
 
-// Throws the storage layer's error when a table cannot be opened; the program then ends.
-std::unique_ptr<Program> createProgram();
+// Throws the storage layer's error when a table cannot be opened; the program then ends. The
+// program itself builds the main window's table pages after the locked window first appears.
+std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt = PagesBuilt::AtOnce);
 
 } // namespace talvern

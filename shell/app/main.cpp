@@ -2,6 +2,7 @@
 // three tables of the working directory and takes no command-line arguments.
 
 #include "OperatorMessages.h"
+#include "Pictures.h"
 #include "Program.h"
 
 #include <QApplication>
@@ -9,11 +10,11 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvern"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/talvern/icon.png")));
+    QApplication::setWindowIcon(talvern::pictures::windowIcon());
 
     std::unique_ptr<talvern::Program> program;
     try {
-        program = talvern::createProgram();
+        program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
     } catch (const std::exception& error) {
         // The main window could not be built, most often a table that cannot be opened.
         talvern::OperatorMessages::showError(error);

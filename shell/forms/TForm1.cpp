@@ -6,6 +6,7 @@
 #include "MakerContact.h"
 #include "OperatorMessages.h"
 #include "Pages.h"
+#include "Pictures.h"
 #include "SettingsPage.h"
 #include "StandardTables.h"
 #include "TForm2.h"
@@ -13,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -22,9 +24,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QWindow>
-
-// The pictures are compiled into this library; a static library has to register them itself.
-static void registerPictures() { Q_INIT_RESOURCE(talvern); }
 
 namespace talvern {
 
@@ -44,13 +43,14 @@ auto guarded(TForm1* form, Handler handler) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TForm1>()) {
-    registerPictures();
+TForm1::TForm1(PagesBuilt pagesBuilt, QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TForm1>()) {
+    // The window's font is set before its controls are made, so that they take it as they are
+    // created instead of all being laid out again when it changes.
+    setWindowFont();
     m_ui->setupUi(this);
     buildLayout();
     openTables();
     createSerialPort();
-    installPages();
 
     m_timer3 = new QTimer(this);
     m_timer3->setObjectName(QStringLiteral("Timer3"));
@@ -59,6 +59,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui:
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(100);
     installProgrammerLink();
+    if (pagesBuilt == PagesBuilt::AtOnce)
+        buildPages();
+    else
+        m_pagesAwaitFirstPaint = true;
 
     connectHandlers();
     showLockedLayout();
@@ -101,14 +105,18 @@ void TForm1::createSerialPort() {
     });
 }
 
-void TForm1::buildLayout() {
-    // A fixed-size tool window whose only frame button is the close box.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+void TForm1::setWindowFont() {
     QFont font = this->font();
     font.setFamily(QStringLiteral("sans-serif"));
     font.setPixelSize(kFontPixels);
     setFont(font);
-    setWindowIcon(QIcon(QStringLiteral(":/talvern/icon.png")));
+}
+
+void TForm1::buildLayout() {
+    // A fixed-size tool window whose only frame button is the close box.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(pictures::windowIcon());
+    m_ui->Image1->setPixmap(pictures::splash());
 
     // The password entry: yellow on navy, no border, every character shown as the same square.
     QLineEdit* password = m_ui->Edit5;
@@ -131,7 +139,11 @@ void TForm1::buildLayout() {
     m_settingsPage->move(0, 0);
 }
 
-void TForm1::installPages() {
+void TForm1::buildPages() {
+    if (m_pagesBuilt)
+        return;
+    m_pagesBuilt = true;
+    m_pagesAwaitFirstPaint = false;
     // The Users, Groups and Readers pages go into TabSheet1, TabSheet2 and TabSheet3.
     const TablePages pages = createTablePages(m_table1, m_table2, m_table3);
     const std::pair<QWidget*, QWidget*> places[] = {
@@ -142,6 +154,32 @@ void TForm1::installPages() {
     }
     GroupsPage* groups = pages.groups;
     m_refreshReaderHints = [groups] { groups->RefreshReaderHints(); };
+    attachCardButtons();
+
+    // Pages built after the start-up steps get what those steps gave the window, so that they are
+    // the same as pages that were there all along. The names of the pages' controls are their
+    // own, so laying the caption set over the whole window again changes only the pages.
+    if (m_captionsApplied)
+        ApplyCaptions();
+    setOldSystemCodeText(m_oldSystemCodeText);
+    if (m_readerHintsDue)
+        OperatorMessages::runHandler([this] { m_refreshReaderHints(); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // The pages are built once the locked window has been drawn: the first exposure of the window
+    // is handled (and painted) first, and the queued build runs right after it.
+    if (m_pagesAwaitFirstPaint && watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QMetaObject::invokeMethod(this, &TForm1::buildPagesAfterFirstPaint, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::buildPagesAfterFirstPaint() {
+    if (m_pagesAwaitFirstPaint)
+        buildPages();
 }
 
 void TForm1::connectHandlers() {
@@ -180,6 +218,7 @@ void TForm1::showLockedLayout() {
 }
 
 void TForm1::unlock() {
+    buildPages();
     m_ui->Edit5->setVisible(false);
     m_ui->BitBtn1->setVisible(false);
     setFocusProxy(nullptr);
@@ -205,6 +244,8 @@ void TForm1::centreOnScreen() { talvern::centreOnScreen(*this); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (m_pagesAwaitFirstPaint && windowHandle())
+        windowHandle()->installEventFilter(this);
     if (!m_centred && m_locked) {
         m_centred = true;
         centreOnScreen();
@@ -237,7 +278,10 @@ QAction* TForm1::COM41() const { return m_ui->COM41; }
 void TForm1::setStatusText(const QString& text) { m_statusText->setText(text); }
 QString TForm1::statusText() const { return m_statusText->text(); }
 
-void TForm1::ApplyCaptions() { applyCaptionSet(*this); }
+void TForm1::ApplyCaptions() {
+    applyCaptionSet(*this);
+    m_captionsApplied = true;
+}
 
 void TForm1::Uytkownicy1Click() { m_ui->Zakladka->setCurrentIndex(0); }
 void TForm1::Grupy1Click() { m_ui->Zakladka->setCurrentIndex(1); }

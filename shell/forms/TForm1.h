@@ -47,12 +47,24 @@ class TForm2;
 class TForm3;
 class TForm4;
 
+// When the notebook's Users, Groups and Readers pages are built. The locked layout does not show
+// them, so the program builds them just after the locked window has first been drawn (or at the
+// unlock, should that come first); what the start-up steps put into them (captions, the old code,
+// the reader-name hints) is put in then, so the operator sees the same pages either way. Tests and
+// tools that look into the pages straight after construction have them built at once.
+enum class PagesBuilt { AtOnce, AfterFirstShow };
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(PagesBuilt pagesBuilt = PagesBuilt::AtOnce, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // Puts the Users, Groups and Readers pages into the first three tabs of `Zakladka`, with what
+    // the start-up steps have already given them; does nothing once they are there.
+    void buildPages();
+    bool pagesAreBuilt() const { return m_pagesBuilt; }
 
     // The secondary windows, created after the main window by the program entry.
     void setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardInfo);
@@ -140,14 +152,15 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void openTables();
     void createSerialPort();
+    void setWindowFont();
     void buildLayout();
     void connectHandlers();
-    // Puts the Users, Groups and Readers pages into the first three tabs of `Zakladka`.
-    void installPages();
+    void buildPagesAfterFirstPaint();
     void showLockedLayout();
     void unlock();
     void applyUserModeRestrictions();
@@ -157,6 +170,8 @@ private:
     void centreOnScreen();
     // Builds the programmer link and the card operations over this window (TForm1Link.cpp).
     void installProgrammerLink();
+    // Connects the card buttons of the Users and Readers pages to the card operations.
+    void attachCardButtons();
 
     std::unique_ptr<Ui::TForm1> m_ui;
     db::TTable m_table1{"Table1"};
@@ -181,7 +196,11 @@ private:
     QString m_adminPassword;
     QString m_userPassword;
     QString m_oldSystemCodeText;
-    std::function<void()> m_refreshReaderHints; // set by installPages once the Groups page is there
+    std::function<void()> m_refreshReaderHints; // set by buildPages once the Groups page is there
+    bool m_pagesBuilt = false;
+    bool m_pagesAwaitFirstPaint = false;
+    bool m_captionsApplied = false; // the start-up steps laid the caption set over the window
+    bool m_readerHintsDue = false;  // the start-up steps reached the reader-name hints
     bool m_locked = true;
     bool m_centred = false;
 

@@ -94,13 +94,6 @@ void TForm1::installProgrammerLink() {
     windows.readTimer = m_timer1;
     m_linkParts->operations =
         std::make_unique<link::CardOperations>(programmerLink(), windows, m_table1, m_table2, m_table3);
-    // The pages carry the card buttons; a build without them has no card operations to attach.
-    if (findChild<QObject*>(QStringLiteral("Button4")) != nullptr) {
-        cardOperations().attachUsersPage(this);
-    }
-    if (findChild<QObject*>(QStringLiteral("Button12")) != nullptr) {
-        cardOperations().attachReadersPage(this);
-    }
 
     const auto handler = [this](auto&& call) { return [call] { OperatorMessages::runHandler(call); }; };
     connect(COM11(), &QAction::triggered, this, handler([this] { COM11Click(); }));
@@ -110,6 +103,16 @@ void TForm1::installProgrammerLink() {
     connect(COM21(), &QAction::triggered, this, handler([this] { COM21Click(); }));
     connect(COM41(), &QAction::triggered, this, handler([this] { COM41Click(); }));
     connect(m_timer3, &QTimer::timeout, this, handler([this] { Timer3Timer(); }));
+}
+
+void TForm1::attachCardButtons() {
+    // The pages carry the card buttons; a build without them has no card operations to attach.
+    if (findChild<QObject*>(QStringLiteral("Button4")) != nullptr) {
+        cardOperations().attachUsersPage(this);
+    }
+    if (findChild<QObject*>(QStringLiteral("Button12")) != nullptr) {
+        cardOperations().attachReadersPage(this);
+    }
 }
 
 void TForm1::COM11Click() {

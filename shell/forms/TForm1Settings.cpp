@@ -83,6 +83,8 @@ void TForm1::applyPortNumber() {
 }
 
 void TForm1::refreshReaderHints() {
+    // Pages built later fill their hints then.
+    m_readerHintsDue = true;
     if (m_refreshReaderHints)
         m_refreshReaderHints();
 }
