@@ -24,21 +24,32 @@ void TTable::open(const std::string& path) {
     }
     m_file = std::make_unique<DbfTable>(path, DbfTable::Mode::ReadWrite);
     m_state = State::Browse;
+    m_memos.clear();
+    m_deleted.clear();
+    m_deletedKnown = false;
+    // Opening reads no further than the first record that is not deleted, however large the table:
+    // the index of deleted records, which the numbering and the count need, is built when first
+    // asked for.
     try {
-        rebuildDeletedIndex();
+        const std::uint32_t count = m_file->recordCount();
+        std::uint32_t first = 0;
+        while (first < count && DbfTable::isDeleted(m_file->record(first))) {
+            ++first;
+        }
+        if (first < count) {
+            m_recNo = 1;
+            m_physical = first;
+            loadCurrent();
+            m_eof = false;
+        } else {
+            m_recNo = 0;
+            m_buffer = m_file->blankRecord();
+            m_eof = true;
+        }
     } catch (...) {
         m_file.reset();
         m_state = State::Inactive;
         throw;
-    }
-    m_memos.clear();
-    if (recordCount() > 0) {
-        goTo(1);
-        m_eof = false;
-    } else {
-        m_recNo = 0;
-        m_buffer = m_file->blankRecord();
-        m_eof = true;
     }
     notify(TableEvent::StateChanged);
     notify(TableEvent::DataSetChanged);
@@ -54,6 +65,7 @@ void TTable::close() {
     m_file->sync();
     m_file.reset();
     m_deleted.clear();
+    m_deletedKnown = false;
     m_memos.clear();
     m_buffer.clear();
     m_original.clear();
@@ -72,18 +84,42 @@ void TTable::requireOpen() const {
     }
 }
 
-void TTable::rebuildDeletedIndex() {
+void TTable::rebuildDeletedIndex() const {
     m_deleted.clear();
+    m_deletedKnown = false;
     const std::uint32_t count = m_file->recordCount();
     for (std::uint32_t i = 0; i < count; ++i) {
         if (DbfTable::isDeleted(m_file->record(i))) {
             m_deleted.push_back(i);
         }
     }
+    m_deletedKnown = true;
+}
+
+void TTable::ensureDeletedIndex() const {
+    if (m_file && !m_deletedKnown) {
+        rebuildDeletedIndex();
+    }
 }
 
 int TTable::recordCount() const {
+    ensureDeletedIndex();
     return m_file ? static_cast<int>(m_file->recordCount() - m_deleted.size()) : 0;
+}
+
+bool TTable::isEmpty() const {
+    if (!m_file || m_deletedKnown) {
+        return recordCount() == 0;
+    }
+    // Before the index of deleted records is built, the first live record answers it: asking whether
+    // a large table is empty does not read all of it.
+    const std::uint32_t count = m_file->recordCount();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!DbfTable::isDeleted(m_file->record(i))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int TTable::recNo() const {
@@ -94,6 +130,7 @@ int TTable::recNo() const {
 }
 
 std::uint32_t TTable::physicalOf(int recNo) const {
+    ensureDeletedIndex();
     // The live record k (from 0) sits at k + j, where j counts the deleted records before it: the first j
     // with deleted[j] - j > k.
     const auto k = static_cast<std::uint32_t>(recNo - 1);
@@ -110,6 +147,7 @@ std::uint32_t TTable::physicalOf(int recNo) const {
 }
 
 int TTable::recNoOf(std::uint32_t physical) const {
+    ensureDeletedIndex();
     auto before = std::lower_bound(m_deleted.begin(), m_deleted.end(), physical) - m_deleted.begin();
     return static_cast<int>(physical - before) + 1;
 }

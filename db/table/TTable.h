@@ -94,7 +94,7 @@ public:
     // The end-of-table flag: true when the table is empty or a next() ran past the last record; cleared by
     // any other movement, by post() and by refresh().
     bool eof() const { return m_eof; }
-    bool isEmpty() const { return recordCount() == 0; }
+    bool isEmpty() const;
     // Live records.
     int recordCount() const;
     // Position of the current record among live records, from 1; 0 when the table is empty. While an
@@ -170,7 +170,8 @@ private:
     void goTo(int recNo);
     std::uint32_t physicalOf(int recNo) const;
     int recNoOf(std::uint32_t physical) const;
-    void rebuildDeletedIndex();
+    void rebuildDeletedIndex() const;
+    void ensureDeletedIndex() const;
     void notify(TableEvent event, int field = -1);
     void setState(State state);
     const dbf::FieldDef& def(int index) const;
@@ -187,8 +188,10 @@ private:
     bool m_eof = true;
     int m_recNo = 0;
     std::uint32_t m_physical = 0;
-    // Physical indexes of deleted records, ascending: maps positions without holding the table.
-    std::vector<std::uint32_t> m_deleted;
+    // Physical indexes of deleted records, ascending: maps positions without holding the table. Built
+    // on first need rather than at open, so that opening a large table reads only its first records.
+    mutable std::vector<std::uint32_t> m_deleted;
+    mutable bool m_deletedKnown = false;
     std::string m_buffer;   // the current record as stored, or as being changed
     std::string m_original; // the record as it was when the change began
     std::map<int, std::string> m_memos; // memo texts set during the change under way (UTF-8)
