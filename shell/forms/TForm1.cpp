@@ -98,11 +98,10 @@ void TForm1::createSerialPort() {
     m_rs->SetTimeoutRead(0);
     m_rs->SetTimeoutWrite(100);
     m_rs->SetUseMainThread(true);
-    // Port events are queued into this thread's event loop; the component waits for them itself,
-    // so a close on this thread can never wait on a call that waits for this thread.
-    m_rs->SetMainThreadDispatcher([](std::function<void()> call) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
-    });
+    // Port events are queued into this thread's event loop (the component waits for them itself,
+    // so a close on this thread can never wait on a call that waits for this thread), and the
+    // loop watches the port's doorbell, which hands an event over at once when the port is idle.
+    m_rsDelivery = std::make_unique<serial::QtEventLoopDelivery>(*m_rs);
 }
 
 void TForm1::setWindowFont() {

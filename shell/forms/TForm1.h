@@ -13,6 +13,7 @@
 #include "GroupTracking.h"
 #include "TDataSource.h"
 #include "TTable.h"
+#include "QtEventLoopDelivery.h"
 #include "TspComm.h"
 
 #include <QMainWindow>
@@ -182,6 +183,8 @@ private:
     db::TDataSource m_dataSource3{&m_table3, "DataSource3"};
     std::unique_ptr<db::GroupTracking> m_groupTracking;
     std::unique_ptr<serial::TspComm> m_rs;
+    // After m_rs: the event loop stops watching the port's doorbell before the port goes.
+    std::unique_ptr<serial::QtEventLoopDelivery> m_rsDelivery;
     SettingsPage* m_settingsPage = nullptr;
     QLabel* m_statusText = nullptr;
     QTimer* m_timer1 = nullptr;
