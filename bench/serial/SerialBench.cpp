@@ -7,7 +7,10 @@
 //  - CPU time while the port is open and idle,
 //  - CPU time after the far side was closed (device lost).
 //
-// Usage: serial-bench [--quick]   (--quick: fewer samples and 2 s instead of 10 s windows)
+// Usage: serial-bench [--quick] [--dispatcher-only]
+//   --quick: fewer samples and 2 s instead of 10 s windows
+//   --dispatcher-only: TspComm without its doorbell, every event handed over by the message
+//   thread (to see what the doorbell saves)
 //
 // Why both latency figures: when the main thread writes the far side itself, its processor is
 // awake at the moment the byte lands, so a reader on the main thread is woken at almost no
@@ -53,6 +56,7 @@ namespace {
 struct Settings {
     int latencySamples = 3000;
     int windowSeconds = 10;
+    bool doorbell = true;
 };
 
 double cpuSeconds() {
@@ -164,6 +168,8 @@ private:
     std::thread m_thread;
 };
 
+bool g_doorbell = true;
+
 // The event loop the receive handlers end when their condition is met.
 QEventLoop* g_loop = nullptr;
 std::function<bool()> g_done;
@@ -213,7 +219,13 @@ public:
         m_rs->SetPortMap(map);
         m_rs->SetStreamProtocol(TStreamProtocol::spNone);
         // As the program does: queued calls into the event loop, and the doorbell.
-        m_delivery = std::make_unique<QtEventLoopDelivery>(*m_rs);
+        if (g_doorbell) {
+            m_delivery = std::make_unique<QtEventLoopDelivery>(*m_rs);
+        } else {
+            m_rs->SetMainThreadDispatcher([](std::function<void()> call) {
+                QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+            });
+        }
         m_rs->OnAfterReceive = [onReceive](TspBaseIO*, const uint8_t*, uint32_t n) { onReceive(n); };
         m_rs->SetActive(true);
         return m_rs->Active();
@@ -335,12 +347,21 @@ double ratio(double a, double b) { return b > 0 ? a / b : 0; }
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Settings settings;
-    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-        settings.latencySamples = 500;
-        settings.windowSeconds = 2;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            settings.latencySamples = 500;
+            settings.windowSeconds = 2;
+        } else if (std::strcmp(argv[i], "--dispatcher-only") == 0) {
+            settings.doorbell = false;
+        } else {
+            std::fprintf(stderr, "usage: serial-bench [--quick] [--dispatcher-only]\n");
+            return 2;
+        }
     }
-    std::printf("serial-bench: %d single-byte samples, 1 MiB burst, %d s idle and %d s after loss\n",
-                settings.latencySamples, settings.windowSeconds, settings.windowSeconds);
+    g_doorbell = settings.doorbell;
+    std::printf("serial-bench: %d single-byte samples, 1 MiB burst, %d s idle and %d s after loss; TspComm %s\n",
+                settings.latencySamples, settings.windowSeconds, settings.windowSeconds,
+                settings.doorbell ? "with its doorbell" : "with the dispatcher only");
     std::fflush(stdout);
 
     // The event loop alone, for reference: what the idle figures below are measured against.
