@@ -17,6 +17,7 @@ import subprocess
 import sys
 import time
 
+import pyatspi
 from dogtail import config, tree
 
 config.searchCutoffCount = 20
@@ -28,13 +29,29 @@ OPERATED = {
 }
 
 
+def wait_for(condition, what, timeout=20.0):
+    """Polls condition until it holds; gives up with a message after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    failure = ""
+    while True:
+        try:
+            result = condition()
+        except Exception as error:  # the tree may be changing under the walk
+            result, failure = None, f" ({error})"
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            sys.exit(f"gave up waiting for {what}{failure}")
+        time.sleep(0.05)
+
+
 def find_app():
-    for _ in range(100):
-        for app in tree.root.applications():
-            if app.name.lower() == "talvern":
-                return app
-        time.sleep(0.2)
-    sys.exit("TALVERN did not appear on the accessibility bus")
+    return wait_for(lambda: next((a for a in tree.root.applications() if a.name.lower() == "talvern"), None),
+                    "TALVERN on the accessibility bus")
+
+
+def page_tabs(window):
+    return [t for t in window.findChildren(lambda n: n.roleName == "page tab") if t.showing]
 
 
 def nameless(node, path=""):
@@ -51,12 +68,22 @@ def nameless(node, path=""):
     return missing
 
 
+def is_current(tab):
+    state = tab.getState()
+    return state.contains(pyatspi.STATE_SELECTED) or state.contains(pyatspi.STATE_CHECKED)
+
+
 def show_page(tab):
-    try:
-        tab.doActionNamed("Switch")
-    except Exception:
-        tab.click()
-    time.sleep(0.5)
+    # An action is a call the program answers once it has run, so the page is there when it returns;
+    # a click is an input event, so the walk waits for the tab to become the current one.
+    for action in ("Press", "Switch"):
+        try:
+            tab.doActionNamed(action)
+            return
+        except Exception:
+            pass
+    tab.click()
+    wait_for(lambda: is_current(tab), f"page {tab.name} to be shown")
 
 
 def shoot(window, file):
@@ -81,9 +108,9 @@ def main():
     entry.grabFocus()
     entry.typeText(args.password)
     window.child(name="Zatwierdź", roleName="push button").doActionNamed("Press")
-    time.sleep(1)
-
-    tabs = [t for t in window.findChildren(lambda n: n.roleName == "page tab")]
+    # The working layout is there once the notebook's four tabs show.
+    tabs = wait_for(lambda: (lambda found: found if len(found) >= 4 else None)(page_tabs(window)),
+                    "the working layout")
     if [t.name for t in tabs] != ["Osoby", "Grupy", "Czytniki", "Ustawienia"]:
         problems.append(f"tabs read {[t.name for t in tabs]}")
     for tab in tabs:
