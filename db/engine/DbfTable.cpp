@@ -59,7 +59,8 @@ bool sameFieldName(std::string_view a, std::string_view b) {
 }
 
 DbfTable::DbfTable(const std::string& path, Mode mode)
-    : m_path(findIgnoringCase(path)), m_name(baseName(m_path)), m_mode(mode), m_lastSync(std::chrono::steady_clock::now()) {
+    : m_path(findIgnoringCase(path)), m_name(baseName(m_path)), m_mode(mode), m_journal(m_path),
+      m_lastSync(std::chrono::steady_clock::now()) {
     const auto access = mode == Mode::ReadWrite ? PosixFile::Access::ReadWrite : PosixFile::Access::ReadOnly;
     const auto lock = mode == Mode::ReadWrite ? PosixFile::Lock::Exclusive : PosixFile::Lock::Shared;
     m_file = PosixFile(m_path, access, lock);
@@ -99,6 +100,37 @@ DbfTable::DbfTable(const std::string& path, Mode mode)
         }
     }
     m_window.reserve(std::max<std::size_t>(kWindowBytes, m_header.recordLength));
+    finishInterruptedWrite();
+}
+
+void DbfTable::finishInterruptedWrite() {
+    const std::string journalPath = RecordJournal::pathFor(m_path);
+    std::optional<RecordJournal::Entry> entry = RecordJournal::readPending(journalPath);
+    const std::size_t length = m_header.recordLength;
+    bool usable = entry && entry->after.size() == length && entry->offset >= m_header.headerLength &&
+                  (entry->offset - m_header.headerLength) % length == 0 &&
+                  (entry->offset - m_header.headerLength) / length < m_recordCount;
+    std::string current;
+    if (usable) {
+        current.resize(length);
+        current.resize(m_file.readAt(entry->offset, current.data(), length));
+        usable = RecordJournal::fits(*entry, current);
+    }
+    if (usable) {
+        m_foundInterruptedWrite = true;
+        if (m_mode == Mode::ReadOnly) {
+            m_unfinished = std::move(entry);
+            return;
+        }
+        if (current != entry->after) {
+            m_file.writeAt(entry->offset, entry->after.data(), length);
+            m_file.sync();
+        }
+    }
+    if (m_mode == Mode::ReadWrite) {
+        // Finished, marked done, cut short or not belonging to this table: either way no longer needed.
+        ::unlink(journalPath.c_str());
+    }
 }
 
 DbfTable::~DbfTable() {
@@ -127,6 +159,8 @@ void DbfTable::create(const std::string& path, TableFormat format, const std::ve
     if (::access(path.c_str(), F_OK) == 0) {
         throw DbfError("Table file " + baseName(path) + " already exists");
     }
+    // A journal left by a table of the same name that was deleted must not touch the new one.
+    ::unlink(RecordJournal::pathFor(path).c_str());
     try {
         if (hasMemoFile(format) || memoFields) {
             std::string stem = baseName(path);
@@ -183,6 +217,13 @@ void DbfTable::loadWindow(std::uint32_t index) {
                                     m_window.data(), m_window.size());
     m_windowFirst = first;
     m_windowCount = static_cast<std::uint32_t>(got / length);
+    if (m_unfinished) {
+        const std::uint64_t unfinished = (m_unfinished->offset - m_header.headerLength) / length;
+        if (unfinished >= first && unfinished < static_cast<std::uint64_t>(first) + m_windowCount) {
+            std::memcpy(&m_window[static_cast<std::size_t>(unfinished - first) * length], m_unfinished->after.data(),
+                        length);
+        }
+    }
     if (m_windowCount <= index - first) {
         m_windowCount = 0;
         throw DbfError("Table " + m_name + " is damaged: record " + std::to_string(index + 1) + " cannot be read");
@@ -214,7 +255,16 @@ void DbfTable::writeRecord(std::uint32_t index, std::string_view rec) {
     if (index >= m_recordCount || rec.size() != m_header.recordLength) {
         throw DbfError("Table " + m_name + ": there is no record " + std::to_string(index + 1) + " to write");
     }
-    m_file.writeAt(m_header.headerLength + static_cast<std::uint64_t>(index) * rec.size(), rec.data(), rec.size());
+    const std::uint64_t offset = m_header.headerLength + static_cast<std::uint64_t>(index) * rec.size();
+    if (RecordJournal::spansPages(offset, rec.size())) {
+        RecordJournal::Entry entry{offset, std::string(rec.size(), '\0'), std::string(rec)};
+        m_file.readAt(offset, entry.before.data(), entry.before.size());
+        m_journal.begin(entry);
+        m_file.writeAt(offset, rec.data(), rec.size());
+        m_journal.done();
+    } else {
+        m_file.writeAt(offset, rec.data(), rec.size());
+    }
     if (m_windowCount > 0 && index >= m_windowFirst && index < m_windowFirst + m_windowCount) {
         std::memcpy(&m_window[static_cast<std::size_t>(index - m_windowFirst) * rec.size()], rec.data(), rec.size());
     }

@@ -3,11 +3,13 @@
 #include "CodePage.h"
 #include "MemoFile.h"
 #include "PosixFile.h"
+#include "RecordJournal.h"
 #include "TableHeader.h"
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,11 +96,15 @@ public:
     // Facts about the file for consistency checks (talvern-dbf check).
     std::uint32_t headerRecordCount() const { return m_header.recordCount; }
     std::uint64_t fileSize() const { return m_file.size(); }
+    // True when a rewrite cut short by a killed program was found at opening (see RecordJournal). Opened for
+    // writing, the table has finished it; opened for reading, it is shown as finished and left in the journal.
+    bool foundInterruptedWrite() const { return m_foundInterruptedWrite; }
 
 private:
     void afterWrite();
     void loadWindow(std::uint32_t index);
     void writeCount(std::uint32_t count);
+    void finishInterruptedWrite();
 
     std::string m_path;
     std::string m_name;
@@ -108,6 +114,10 @@ private:
     TableHeader m_header;
     std::unique_ptr<CodePage> m_codePage;
     std::uint32_t m_recordCount = 0;
+    RecordJournal m_journal;
+    // Opened for reading with an unfinished rewrite in the journal: the record as it will be once finished.
+    std::optional<RecordJournal::Entry> m_unfinished;
+    bool m_foundInterruptedWrite = false;
 
     // Read-ahead window: records [m_windowFirst, m_windowFirst + m_windowCount) as bytes.
     std::string m_window;

@@ -20,6 +20,10 @@ CheckReport checkTable(const std::string& path) {
         report.notes.push_back("The file holds " + std::to_string(present - header.recordCount) +
                                " uncounted record(s) after the last one; they are not part of the table");
     }
+    if (table.foundInterruptedWrite()) {
+        report.notes.push_back("A record rewrite was cut short (its journal is beside the table); the record is "
+                               "checked as finished, and the program finishes it when it next opens the table");
+    }
     if (table.header().hasProductionIndex) {
         report.notes.push_back("The table is marked as having a production index (.mdx); this program does not "
                                "keep index files up to date, so other programs should rebuild it");
