@@ -1,6 +1,7 @@
 #pragma once
 // The program's windows, created in start-up order: the main window first (which opens the tables
-// and runs its start-up steps), then the About, transfer and card information windows, hidden.
+// and runs its start-up steps), then the About, transfer and card information windows, hidden,
+// when the main window's pages are built.
 
 #include "TForm1.h"
 #include "TForm2.h"
@@ -21,7 +22,8 @@ struct Program {
 };
 
 // Throws the storage layer's error when a table cannot be opened; the program then ends. The
-// program itself builds the main window's table pages after the locked window first appears.
+// program itself builds the main window's table pages, and the three small windows, after the
+// locked window first appears.
 std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt = PagesBuilt::AtOnce);
 
 } // namespace talvern

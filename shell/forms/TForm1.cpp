@@ -5,6 +5,7 @@
 #include "DesktopShell.h"
 #include "MakerContact.h"
 #include "OperatorMessages.h"
+#include "PasswordStyle.h"
 #include "Pages.h"
 #include "Pictures.h"
 #include "SettingsPage.h"
@@ -12,6 +13,7 @@
 #include "TForm2.h"
 #include "ui_TForm1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -21,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 
@@ -114,7 +115,9 @@ void TForm1::setWindowFont() {
 void TForm1::buildLayout() {
     // A fixed-size tool window whose only frame button is the close box.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(pictures::windowIcon());
+    // The program sets the icon for all its windows; a window made on its own (in a test) sets it itself.
+    if (QApplication::windowIcon().isNull())
+        setWindowIcon(pictures::windowIcon());
     m_ui->Image1->setPixmap(pictures::splash());
 
     // The password entry: yellow on navy, no border, every character shown as the same square.
@@ -122,9 +125,16 @@ void TForm1::buildLayout() {
     QFont passwordFont = password->font();
     passwordFont.setPixelSize(kPasswordFontPixels);
     password->setFont(passwordFont);
-    password->setStyleSheet(QStringLiteral("QLineEdit { color: yellow; background: navy; border: none;"
-                                           " lineedit-password-character: 9632; }"));
-    m_ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    password->setFrame(false);
+    QPalette colours = password->palette();
+    colours.setColor(QPalette::Base, Qt::darkBlue);
+    colours.setColor(QPalette::Text, Qt::yellow);
+    password->setPalette(colours);
+    // Made after the window's controls, the style goes after them when the window is destroyed.
+    auto* passwordStyle = new PasswordStyle;
+    passwordStyle->setParent(this);
+    password->setStyle(passwordStyle);
+    m_ui->BitBtn1->setIcon(pictures::okGlyph());
 
     // The status bar carries one full-width line of text and no size grip.
     m_ui->Status->setFixedHeight(kStatusBarHeight);
@@ -163,6 +173,16 @@ void TForm1::buildPages() {
     setOldSystemCodeText(m_oldSystemCodeText);
     if (m_readerHintsDue)
         OperatorMessages::runHandler([this] { m_refreshReaderHints(); });
+
+    for (auto& work : std::exchange(m_afterPagesBuilt, {}))
+        work();
+}
+
+void TForm1::afterPagesBuilt(std::function<void()> work) {
+    if (m_pagesBuilt)
+        work();
+    else
+        m_afterPagesBuilt.push_back(std::move(work));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -66,6 +67,8 @@ public:
     // the start-up steps have already given them; does nothing once they are there.
     void buildPages();
     bool pagesAreBuilt() const { return m_pagesBuilt; }
+    // Runs work once the pages are built: at once when they are, otherwise right after they are.
+    void afterPagesBuilt(std::function<void()> work);
 
     // The secondary windows, created after the main window by the program entry.
     void setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardInfo);
@@ -202,6 +205,7 @@ private:
     std::function<void()> m_refreshReaderHints; // set by buildPages once the Groups page is there
     bool m_pagesBuilt = false;
     bool m_pagesAwaitFirstPaint = false;
+    std::vector<std::function<void()>> m_afterPagesBuilt;
     bool m_captionsApplied = false; // the start-up steps laid the caption set over the window
     bool m_readerHintsDue = false;  // the start-up steps reached the reader-name hints
     bool m_locked = true;

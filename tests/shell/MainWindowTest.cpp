@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QStyle>
+#include <QImage>
 #include <QTest>
 
 using namespace talvern;
@@ -96,6 +98,19 @@ void MainWindowTest::lockedLayout() {
     QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
     QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Bevel1"))->isVisible());
     QVERIFY(!form.Memo1()->isVisible());
+
+    // The entry: no border, yellow squares on navy.
+    QVERIFY(!entry->hasFrame());
+    QCOMPARE(entry->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, entry), 0x25A0);
+    entry->setText(QStringLiteral("abc"));
+    const QImage drawn = entry->grab().toImage();
+    QCOMPARE(QColor(drawn.pixel(1, 1)), QColor(0, 0, 128));
+    bool yellow = false;
+    for (int y = 0; y < drawn.height() && !yellow; ++y)
+        for (int x = 0; x < drawn.width() && !yellow; ++x)
+            yellow = QColor(drawn.pixel(x, y)) == QColor(255, 255, 0);
+    QVERIFY2(yellow, "the squares are yellow");
+    QVERIFY(!form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->icon().isNull());
 }
 
 void MainWindowTest::lockDecision_data() {

@@ -102,6 +102,9 @@ void PagesAfterFirstShowTest::pagesComeAfterTheFirstDrawing() {
     TForm1& form = *site.program->Form1;
     QVERIFY(!form.pagesAreBuilt());
     QVERIFY(!form.findChild<GroupsPage*>());
+    // The About, transfer and card information windows come with the pages.
+    QVERIFY(!site.program->Form2 && !site.program->Form3 && !site.program->Form4);
+    QVERIFY(!form.Form2());
 
     // The test's watch goes on before the window's own, so the window's runs first.
     form.winId();
@@ -114,6 +117,12 @@ void PagesAfterFirstShowTest::pagesComeAfterTheFirstDrawing() {
     QCOMPARE(form.findChildren<GroupsPage*>().size(), 1);
     QVERIFY(form.isLocked());
     QVERIFY(site.messages.empty());
+    QVERIFY(site.program->Form2 && site.program->Form3 && site.program->Form4);
+    QCOMPARE(form.Form2(), site.program->Form2.get());
+    QCOMPARE(form.Form3(), site.program->Form3.get());
+    QCOMPARE(form.Form4(), site.program->Form4.get());
+    QVERIFY(!site.program->Form2->isVisible() && !site.program->Form3->isVisible() &&
+            !site.program->Form4->isVisible());
 }
 
 void PagesAfterFirstShowTest::pagesMatchThoseBuiltAtOnce_data() {
@@ -156,6 +165,10 @@ void PagesAfterFirstShowTest::unlockBeforeTheFirstDrawingBuildsThePages() {
     form.BitBtn1Click();
     QVERIFY(!form.isLocked());
     QVERIFY(form.pagesAreBuilt());
+    // The secondary windows are there too: "O programie" opens About.
+    QVERIFY(form.Form2() && form.Form3() && form.Form4());
+    form.Oprogramie2Click();
+    QVERIFY(form.Form2()->isVisible());
 
     // User mode reached the Readers page, and the old code is in its entry.
     QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Button12"))->isEnabled());

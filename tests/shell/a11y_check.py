@@ -87,9 +87,16 @@ def show_page(tab):
 
 
 def shoot(window, file):
+    # GDK comes with dogtail's own dependencies, so the shots need no image tool besides.
+    import gi
+    gi.require_version("Gdk", "3.0")
+    from gi.repository import Gdk
     x, y = window.position
     w, h = window.size
-    subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage", file], check=True)
+    picture = Gdk.pixbuf_get_from_window(Gdk.get_default_root_window(), x, y, w, h)
+    if picture is None:
+        sys.exit(f"could not take {file}")
+    picture.savev(file, "png", [], [])
 
 
 def main():

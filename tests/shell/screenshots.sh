@@ -2,7 +2,7 @@
 # Runs TALVERN in a real X server (Xvfb) with an accessibility bus of its own, walks it with the
 # screen-reader check and, with --shots, saves the locked window and the Settings page.
 #   tests/shell/screenshots.sh BUILD_DIR [--shots DIR]
-# Needs xvfb, dbus, at-spi2-core, python3-dogtail and imagemagick (scripts/install-deps). CTest
+# Needs xvfb, dbus, at-spi2-core and python3-dogtail (scripts/install-deps). CTest
 # runs it as the screen-reader test; without xvfb-run or dogtail it exits 77, which CTest reports
 # as skipped.
 set -euo pipefail
