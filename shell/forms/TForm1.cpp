@@ -12,6 +12,8 @@
 #include "StandardTables.h"
 #include "TForm2.h"
 #include "ui_TForm1.h"
+#include "ui_TForm1Menu.h"
+#include "ui_TForm1Notebook.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -136,16 +138,59 @@ void TForm1::buildLayout() {
     password->setStyle(passwordStyle);
     m_ui->BitBtn1->setIcon(pictures::okGlyph());
 
+}
+
+void TForm1::buildWorkingLayout() {
+    if (m_notebook)
+        return;
+    m_menu = std::make_unique<Ui::TForm1Menu>();
+    m_menu->setupUi(this);
+    m_notebook = std::make_unique<Ui::TForm1Notebook>();
+    m_notebook->setupUi(m_ui->ClientArea);
+
     // The status bar carries one full-width line of text and no size grip.
-    m_ui->Status->setFixedHeight(kStatusBarHeight);
-    m_ui->Status->setSizeGripEnabled(false);
-    m_statusText = new QLabel(m_ui->Status);
+    m_menu->Status->setFixedHeight(kStatusBarHeight);
+    m_menu->Status->setSizeGripEnabled(false);
+    m_statusText = new QLabel(m_statusLine, m_menu->Status);
     m_statusText->setObjectName(QStringLiteral("StatusText"));
     m_statusText->setAccessibleName(QStringLiteral("Stan połączenia"));
-    m_ui->Status->addWidget(m_statusText, 1);
+    m_menu->Status->addWidget(m_statusText, 1);
+    if (!m_pendingTrace.isEmpty()) {
+        m_notebook->Memo1->setPlainText(m_pendingTrace);
+        m_pendingTrace.clear();
+    }
 
-    m_settingsPage = new SettingsPage(m_ui->TabSheet4);
+    m_settingsPage = new SettingsPage(m_notebook->TabSheet4);
     m_settingsPage->move(0, 0);
+    m_settingsPage->Edit1()->setText(m_systemCodeText);
+
+    connect(m_menu->Uytkownicy1, &QAction::triggered, this, guarded(this, &TForm1::Uytkownicy1Click));
+    connect(m_menu->Grupy1, &QAction::triggered, this, guarded(this, &TForm1::Grupy1Click));
+    connect(m_menu->Czytniki1, &QAction::triggered, this, guarded(this, &TForm1::Czytniki1Click));
+    connect(m_menu->Oprogramie1, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie1Click));
+    connect(m_menu->Oprogramie2, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie2Click));
+    connectPortMenu();
+    connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
+    connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
+    connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
+    connect(m_settingsPage->Button16(), &QPushButton::clicked, this, guarded(this, &TForm1::Button16Click));
+    connect(m_settingsPage->Button17(), &QPushButton::clicked, this, guarded(this, &TForm1::Button17Click));
+
+    showWorkingLayoutAsLocked(m_locked);
+}
+
+void TForm1::showWorkingLayoutAsLocked(bool locked) {
+    if (!m_notebook)
+        return;
+    m_menu->MainMenu1->setVisible(!locked);
+    for (QMenu* top : {m_menu->Edycja1, m_menu->Port1, m_menu->Pomoc1})
+        top->menuAction()->setVisible(!locked);
+    m_notebook->Bevel1->setVisible(!locked);
+    m_notebook->Zakladka->setVisible(!locked);
+    if (locked)
+        m_notebook->Zakladka->setCurrentIndex(0);
+    m_notebook->Memo1->setVisible(false);
+    m_menu->Status->setVisible(!locked);
 }
 
 void TForm1::buildPages() {
@@ -153,10 +198,11 @@ void TForm1::buildPages() {
         return;
     m_pagesBuilt = true;
     m_pagesAwaitFirstPaint = false;
+    buildWorkingLayout();
     // The Users, Groups and Readers pages go into TabSheet1, TabSheet2 and TabSheet3.
     const TablePages pages = createTablePages(m_table1, m_table2, m_table3);
     const std::pair<QWidget*, QWidget*> places[] = {
-        {pages.users, m_ui->TabSheet1}, {pages.groups, m_ui->TabSheet2}, {pages.readers, m_ui->TabSheet3}};
+        {pages.users, m_notebook->TabSheet1}, {pages.groups, m_notebook->TabSheet2}, {pages.readers, m_notebook->TabSheet3}};
     for (const auto& [page, sheet] : places) {
         page->setParent(sheet);
         page->move(0, 0);
@@ -202,33 +248,14 @@ void TForm1::buildPagesAfterFirstPaint() {
 }
 
 void TForm1::connectHandlers() {
-    connect(m_ui->Uytkownicy1, &QAction::triggered, this, guarded(this, &TForm1::Uytkownicy1Click));
-    connect(m_ui->Grupy1, &QAction::triggered, this, guarded(this, &TForm1::Grupy1Click));
-    connect(m_ui->Czytniki1, &QAction::triggered, this, guarded(this, &TForm1::Czytniki1Click));
-    connect(m_ui->Oprogramie1, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie1Click));
-    connect(m_ui->Oprogramie2, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie2Click));
-
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm1::BitBtn1Click));
     // BitBtn1 is the window's default button: Enter in the password entry presses it.
     connect(m_ui->Edit5, &QLineEdit::returnPressed, m_ui->BitBtn1, &QPushButton::click);
-
-    connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
-    connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
-    connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
-    connect(m_settingsPage->Button16(), &QPushButton::clicked, this, guarded(this, &TForm1::Button16Click));
-    connect(m_settingsPage->Button17(), &QPushButton::clicked, this, guarded(this, &TForm1::Button17Click));
 }
 
 void TForm1::showLockedLayout() {
     setFixedSize(kLockedClientSize);
-    m_ui->MainMenu1->setVisible(false);
-    for (QMenu* top : {m_ui->Edycja1, m_ui->Port1, m_ui->Pomoc1})
-        top->menuAction()->setVisible(false);
-    m_ui->Bevel1->setVisible(false);
-    m_ui->Zakladka->setVisible(false);
-    m_ui->Zakladka->setCurrentIndex(0);
-    m_ui->Memo1->setVisible(false);
-    m_ui->Status->setVisible(false);
+    showWorkingLayoutAsLocked(true);
     m_ui->Image1->setVisible(true);
     m_ui->Edit5->setVisible(true);
     m_ui->BitBtn1->setVisible(true);
@@ -248,13 +275,8 @@ void TForm1::unlock() {
                  kWorkingFrame.height() - frame.top() - frame.bottom());
     move(kWorkingFrame.topLeft());
 
-    m_ui->MainMenu1->setVisible(true);
-    for (QMenu* top : {m_ui->Edycja1, m_ui->Port1, m_ui->Pomoc1})
-        top->menuAction()->setVisible(true);
     m_ui->Image1->setVisible(false);
-    m_ui->Bevel1->setVisible(true);
-    m_ui->Zakladka->setVisible(true);
-    m_ui->Status->setVisible(true);
+    showWorkingLayoutAsLocked(false);
     m_locked = false;
     repaint();
 }
@@ -284,27 +306,31 @@ void TForm1::setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardIn
     m_form4 = cardInfo;
 }
 
-QTabWidget* TForm1::Zakladka() const { return m_ui->Zakladka; }
-QStatusBar* TForm1::Status() const { return m_ui->Status; }
-QPlainTextEdit* TForm1::Memo1() const { return m_ui->Memo1; }
-QAction* TForm1::COM11() const { return m_ui->COM11; }
-QAction* TForm1::Rozcz1() const { return m_ui->Rozcz1; }
-QAction* TForm1::COM12() const { return m_ui->COM12; }
-QAction* TForm1::COM22() const { return m_ui->COM22; }
-QAction* TForm1::COM21() const { return m_ui->COM21; }
-QAction* TForm1::COM41() const { return m_ui->COM41; }
+QTabWidget* TForm1::Zakladka() const { return m_notebook ? m_notebook->Zakladka : nullptr; }
+QStatusBar* TForm1::Status() const { return m_menu ? m_menu->Status : nullptr; }
+QPlainTextEdit* TForm1::Memo1() const { return m_notebook ? m_notebook->Memo1 : nullptr; }
+QAction* TForm1::COM11() const { return m_menu ? m_menu->COM11 : nullptr; }
+QAction* TForm1::Rozcz1() const { return m_menu ? m_menu->Rozcz1 : nullptr; }
+QAction* TForm1::COM12() const { return m_menu ? m_menu->COM12 : nullptr; }
+QAction* TForm1::COM22() const { return m_menu ? m_menu->COM22 : nullptr; }
+QAction* TForm1::COM21() const { return m_menu ? m_menu->COM21 : nullptr; }
+QAction* TForm1::COM41() const { return m_menu ? m_menu->COM41 : nullptr; }
 
-void TForm1::setStatusText(const QString& text) { m_statusText->setText(text); }
-QString TForm1::statusText() const { return m_statusText->text(); }
+void TForm1::setStatusText(const QString& text) {
+    m_statusLine = text;
+    if (m_statusText)
+        m_statusText->setText(text);
+}
+QString TForm1::statusText() const { return m_statusText ? m_statusText->text() : m_statusLine; }
 
 void TForm1::ApplyCaptions() {
     applyCaptionSet(*this);
     m_captionsApplied = true;
 }
 
-void TForm1::Uytkownicy1Click() { m_ui->Zakladka->setCurrentIndex(0); }
-void TForm1::Grupy1Click() { m_ui->Zakladka->setCurrentIndex(1); }
-void TForm1::Czytniki1Click() { m_ui->Zakladka->setCurrentIndex(2); }
+void TForm1::Uytkownicy1Click() { m_notebook->Zakladka->setCurrentIndex(0); }
+void TForm1::Grupy1Click() { m_notebook->Zakladka->setCurrentIndex(1); }
+void TForm1::Czytniki1Click() { m_notebook->Zakladka->setCurrentIndex(2); }
 
 void TForm1::Oprogramie1Click() {
     // The help file is looked for by name in the working directory; without it nothing happens.

@@ -35,6 +35,8 @@ class QTimer;
 
 namespace Ui {
 class TForm1;
+class TForm1Menu;
+class TForm1Notebook;
 }
 
 namespace talvern {
@@ -102,7 +104,9 @@ public:
     // select another port; its events run on this window's thread.
     serial::TspComm& rs() { return *m_rs; }
 
-    // Controls the card operations and the programmer link work with.
+    // Controls the card operations and the programmer link work with. The working layout's controls
+    // (the notebook, the trace box, the menu and status bars, the Settings page) come with the
+    // pages: until then these give nullptr.
     QTabWidget* Zakladka() const;
     QStatusBar* Status() const;
     QPlainTextEdit* Memo1() const;
@@ -116,7 +120,7 @@ public:
     QAction* COM41() const;  // "COM4"
     SettingsPage* settingsPage() const { return m_settingsPage; }
 
-    // The one line of the status bar.
+    // The one line of the status bar (kept until the status bar is made).
     void setStatusText(const QString& text);
     QString statusText() const;
 
@@ -164,6 +168,9 @@ private:
     void setWindowFont();
     void buildLayout();
     void connectHandlers();
+    // Makes the working layout's controls, shown or hidden as the lock says; nothing once they exist.
+    void buildWorkingLayout();
+    void showWorkingLayoutAsLocked(bool locked);
     void buildPagesAfterFirstPaint();
     void showLockedLayout();
     void unlock();
@@ -171,13 +178,18 @@ private:
     void applyPortNumber();
     void refreshReaderHints();
     QLineEdit* oldCodeEntry() const;
+    QString systemCodeEntryText() const;
     void centreOnScreen();
     // Builds the programmer link and the card operations over this window (TForm1Link.cpp).
     void installProgrammerLink();
+    // Connects the "Port" menu's actions to the link, once the menu is made (TForm1Link.cpp).
+    void connectPortMenu();
     // Connects the card buttons of the Users and Readers pages to the card operations.
     void attachCardButtons();
 
-    std::unique_ptr<Ui::TForm1> m_ui;
+    std::unique_ptr<Ui::TForm1> m_ui;               // the locked layout
+    std::unique_ptr<Ui::TForm1Menu> m_menu;         // the menu bar, its actions and the status bar
+    std::unique_ptr<Ui::TForm1Notebook> m_notebook; // the notebook and the trace box
     db::TTable m_table1{"Table1"};
     db::TTable m_table2{"Table2"};
     db::TTable m_table3{"Table3"};
@@ -202,6 +214,11 @@ private:
     QString m_adminPassword;
     QString m_userPassword;
     QString m_oldSystemCodeText;
+    // What the start-up steps put into the Settings page's system code entry and what the link put
+    // into the status bar and the trace box, for controls made later.
+    QString m_systemCodeText;
+    QString m_statusLine;
+    QString m_pendingTrace;
     std::function<void()> m_refreshReaderHints; // set by buildPages once the Groups page is there
     bool m_pagesBuilt = false;
     bool m_pagesAwaitFirstPaint = false;

@@ -47,11 +47,19 @@ void TForm1::installProgrammerLink() {
     window.setStatusText = [this](const QString& text) { setStatusText(text); };
     window.appendTrace = [this](const QString& text) {
         QPlainTextEdit* memo = Memo1();
+        if (memo == nullptr) {
+            m_pendingTrace += text; // the trace box comes with the working layout
+            return;
+        }
         QTextCursor end(memo->document());
         end.movePosition(QTextCursor::End);
         end.insertText(text);
     };
-    window.clearTrace = [this] { Memo1()->clear(); };
+    window.clearTrace = [this] {
+        m_pendingTrace.clear();
+        if (QPlainTextEdit* memo = Memo1())
+            memo->clear();
+    };
     window.portLabel = [this] { return m_portLabel; };
     window.setPort = [this](int number, const QString& label) {
         m_portNumber = number;
@@ -95,6 +103,10 @@ void TForm1::installProgrammerLink() {
     m_linkParts->operations =
         std::make_unique<link::CardOperations>(programmerLink(), windows, m_table1, m_table2, m_table3);
 
+    connect(m_timer3, &QTimer::timeout, this, [this] { OperatorMessages::runHandler([this] { Timer3Timer(); }); });
+}
+
+void TForm1::connectPortMenu() {
     const auto handler = [this](auto&& call) { return [call] { OperatorMessages::runHandler(call); }; };
     connect(COM11(), &QAction::triggered, this, handler([this] { COM11Click(); }));
     connect(Rozcz1(), &QAction::triggered, this, handler([this] { Rozcz1Click(); }));
@@ -102,7 +114,6 @@ void TForm1::installProgrammerLink() {
     connect(COM22(), &QAction::triggered, this, handler([this] { COM22Click(); }));
     connect(COM21(), &QAction::triggered, this, handler([this] { COM21Click(); }));
     connect(COM41(), &QAction::triggered, this, handler([this] { COM41Click(); }));
-    connect(m_timer3, &QTimer::timeout, this, handler([this] { Timer3Timer(); }));
 }
 
 void TForm1::attachCardButtons() {

@@ -62,10 +62,12 @@ void TForm1::FormCreate() {
             key->writeString("admin2", defaults::kUserPassword);
         }
         m_portNumber = key->readInteger("Port");
-        m_settingsPage->Edit1()->setText(QString::fromStdString(key->readString("sys_nr")));
+        m_systemCodeText = QString::fromStdString(key->readString("sys_nr"));
+        if (m_settingsPage)
+            m_settingsPage->Edit1()->setText(m_systemCodeText);
         m_adminPassword = QString::fromStdString(key->readString("admin"));
         m_userPassword = QString::fromStdString(key->readString("admin2"));
-        m_systemCode = toInteger(m_settingsPage->Edit1()->text());
+        m_systemCode = toInteger(systemCodeEntryText());
         setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
         key.reset();
 
@@ -87,6 +89,16 @@ void TForm1::refreshReaderHints() {
     m_readerHintsDue = true;
     if (m_refreshReaderHints)
         m_refreshReaderHints();
+}
+
+QString TForm1::systemCodeEntryText() const {
+    // The start-up steps read the code back from the Settings page's entry, as the entry holds it.
+    // Until the page is made, the text kept for it stands in, cut where the entry would cut it (a
+    // line entry holds at most 32767 characters).
+    if (m_settingsPage)
+        return m_settingsPage->Edit1()->text();
+    constexpr int kLineEntryMaxLength = 32767;
+    return m_systemCodeText.left(kLineEntryMaxLength);
 }
 
 QLineEdit* TForm1::oldCodeEntry() const { return findChild<QLineEdit*>(QStringLiteral("Edit2")); }

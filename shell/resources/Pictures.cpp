@@ -1,8 +1,13 @@
 #include "Pictures.h"
 
+#include "Bitmap24.h"
+
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <cstring>
 
 // A static library has to register its compiled-in resources itself.
 static void registerPictures() {
@@ -13,12 +18,22 @@ namespace talvern::pictures {
 
 namespace {
 
-// Both pictures are read before the locked window first appears. Naming the format, and not letting
-// the reader guess it, keeps it from loading and asking every image plugin of the system first.
+// Both pictures are read before the locked window first appears, without Qt's image reader (see
+// Bitmap24.h); should a picture ever be replaced by another kind of bitmap, the reader takes it.
 QImage readBitmap(const char* path) {
     registerPictures();
+    QFile file(QString::fromLatin1(path));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        if (const auto bitmap = readBitmap24(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+            QImage image(bitmap->width, bitmap->height, QImage::Format_RGB32);
+            for (int y = 0; y < bitmap->height; ++y)
+                std::memcpy(image.scanLine(y), bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width,
+                            static_cast<std::size_t>(bitmap->width) * sizeof(std::uint32_t));
+            return image;
+        }
+    }
     QImageReader reader(QString::fromLatin1(path), "bmp");
-    reader.setAutoDetectImageFormat(false);
     return reader.read();
 }
 

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QStyle>
 #include <QImage>
+#include <QImageReader>
 #include <QTest>
 
 using namespace talvern;
@@ -95,6 +96,9 @@ void MainWindowTest::lockedLayout() {
     auto* splash = form.findChild<QLabel*>(QStringLiteral("Image1"));
     QVERIFY(splash->isVisible());
     QCOMPARE(splash->pixmap().size(), QSize(400, 200));
+    // The program reads its pictures itself; Qt's reader finds the same pixels.
+    QCOMPARE(splash->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+             QImageReader(QStringLiteral(":/talvern/splash.bmp")).read().convertToFormat(QImage::Format_RGB32));
     QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
     QVERIFY(!form.findChild<QWidget*>(QStringLiteral("Bevel1"))->isVisible());
     QVERIFY(!form.Memo1()->isVisible());

@@ -9,10 +9,16 @@
 #include "CaptionSet.h"
 #include "DBCheckBox.h"
 #include "GroupsPage.h"
+#include "SiteDefaults.h"
 #include "StandardTables.h"
 #include "TTable.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -26,6 +32,7 @@ namespace {
 struct PagesSeen {
     QStringList captions;
     QString oldCode;
+    QString systemCodeEntry;
     QStringList readerHints;
     QStringList messages;
 
@@ -38,6 +45,7 @@ PagesSeen look(Site& site) {
     for (const CaptionEntry& entry : captionSet())
         seen.captions << describe(entry) + u'=' + currentCaption(form, entry);
     seen.oldCode = form.findChild<QLineEdit*>(QStringLiteral("Edit2"))->text();
+    seen.systemCodeEntry = form.findChild<QLineEdit*>(QStringLiteral("Edit1"))->text();
     auto* groups = form.findChild<GroupsPage*>();
     for (int reader = 1; reader <= 96; ++reader)
         seen.readerHints << groups->readerBox(reader)->toolTip();
@@ -48,8 +56,9 @@ PagesSeen look(Site& site) {
 
 char* toString(const PagesSeen& seen) {
     const QString text =
-        QStringLiteral("captions: %1\nold code: %2\nhints: %3\nmessages: %4")
-            .arg(seen.captions.join(u' '), seen.oldCode, seen.readerHints.join(u','), seen.messages.join(u'|'));
+        QStringLiteral("captions: %1\nold code: %2\ncode entry: %3\nhints: %4\nmessages: %5")
+            .arg(seen.captions.join(u' '), seen.oldCode, seen.systemCodeEntry, seen.readerHints.join(u','),
+                 seen.messages.join(u'|'));
     return qstrdup(text.toUtf8().constData());
 }
 
@@ -94,6 +103,7 @@ private slots:
     void pagesMatchThoseBuiltAtOnce_data();
     void pagesMatchThoseBuiltAtOnce();
     void unlockBeforeTheFirstDrawingBuildsThePages();
+    void workingLayoutTakesWhatCameBeforeIt();
 };
 
 void PagesAfterFirstShowTest::pagesComeAfterTheFirstDrawing() {
@@ -183,6 +193,39 @@ void PagesAfterFirstShowTest::unlockBeforeTheFirstDrawingBuildsThePages() {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCoreApplication::processEvents();
     QCOMPARE(form.findChildren<GroupsPage*>().size(), 1);
+}
+
+void PagesAfterFirstShowTest::workingLayoutTakesWhatCameBeforeIt() {
+    Site site;
+    site.program = createProgram(PagesBuilt::AfterFirstShow);
+    TForm1& form = *site.program->Form1;
+    // The locked window has none of the working layout's controls yet.
+    QVERIFY(!form.Zakladka() && !form.Status() && !form.Memo1() && !form.COM11() && !form.settingsPage());
+    QVERIFY(!form.findChild<QMenuBar*>());
+
+    // What the programmer link shows meanwhile is kept for them.
+    form.setStatusText(QStringLiteral("Disconnect..."));
+    QCOMPARE(form.statusText(), QStringLiteral("Disconnect..."));
+
+    form.show();
+    QTRY_VERIFY(form.pagesAreBuilt());
+    QVERIFY(form.Zakladka() && form.Status() && form.Memo1() && form.COM11() && form.settingsPage());
+    QCOMPARE(form.statusText(), QStringLiteral("Disconnect..."));
+    QCOMPARE(form.findChild<QLabel*>(QStringLiteral("StatusText"))->text(), QStringLiteral("Disconnect..."));
+    // Built while locked, the working layout stays hidden.
+    QVERIFY(form.isLocked());
+    QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
+    QVERIFY(form.findChild<QWidget*>(QStringLiteral("Edit5"))->isVisible());
+
+    // Unlocked, it shows, and its menu and buttons are connected.
+    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QString::fromLatin1(defaults::kAdminPassword));
+    form.BitBtn1Click();
+    QVERIFY(!form.isLocked());
+    QVERIFY(form.Zakladka()->isVisible() && form.Status()->isVisible() && form.menuBar()->isVisible());
+    form.findChild<QAction*>(QStringLiteral("Grupy1"))->trigger();
+    QCOMPARE(form.Zakladka()->currentIndex(), 1);
+    form.findChild<QAction*>(QStringLiteral("Oprogramie2"))->trigger();
+    QVERIFY(form.Form2()->isVisible());
 }
 
 QTEST_MAIN(PagesAfterFirstShowTest)
