@@ -13,6 +13,9 @@
 namespace talvern::dbf {
 namespace {
 
+// The read-ahead window starts small, so that opening a large table and reading its first records
+// reads little; once records are read on in order, it takes the size that suits scans.
+constexpr std::size_t kFirstWindowBytes = 16 * 1024;
 constexpr std::size_t kWindowBytes = 512 * 1024;
 constexpr char kEndOfFile = 0x1A;
 
@@ -99,7 +102,7 @@ DbfTable::DbfTable(const std::string& path, Mode mode)
             m_memo = MemoFile(memo, access, lock, memoStyle(m_header.format));
         }
     }
-    m_window.reserve(std::max<std::size_t>(kWindowBytes, m_header.recordLength));
+    m_windowBytes = kFirstWindowBytes;
     finishInterruptedWrite();
 }
 
@@ -205,7 +208,10 @@ std::string DbfTable::blankRecord() const {
 
 void DbfTable::loadWindow(std::uint32_t index) {
     const std::size_t length = m_header.recordLength;
-    const std::uint32_t capacity = static_cast<std::uint32_t>(std::max<std::size_t>(1, kWindowBytes / length));
+    const bool inOrder = m_windowCount > 0 && (index == m_windowFirst + m_windowCount || index + 1 == m_windowFirst);
+    if (inOrder)
+        m_windowBytes = kWindowBytes;
+    const std::uint32_t capacity = static_cast<std::uint32_t>(std::max<std::size_t>(1, m_windowBytes / length));
     std::uint32_t first = index;
     if (m_windowCount > 0 && index < m_windowFirst) {
         // Walking backwards: keep the records before index in the window.

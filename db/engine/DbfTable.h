@@ -25,7 +25,7 @@ namespace talvern::dbf {
 enum class SyncPolicy { Interval, EveryWrite, OnClose };
 
 // One dBASE table file (and its memo file) opened for the run. Records are read on demand by offset through a
-// small fixed read-ahead window; the engine never holds the whole table. Not thread-safe: one thread owns it.
+// small read-ahead window; the engine never holds the whole table. Not thread-safe: one thread owns it.
 //
 // Record indexes here are physical (0-based, deleted records included); raw records are recordLength() bytes
 // with the deletion flag ('*' deleted, ' ' live) first.
@@ -123,6 +123,7 @@ private:
     std::string m_window;
     std::uint32_t m_windowFirst = 0;
     std::uint32_t m_windowCount = 0;
+    std::size_t m_windowBytes = 0; // how much the next load reads: grows once records are read in order
     std::string m_single; // the record returned when it cannot sit in the window
 
     SyncPolicy m_syncPolicy = SyncPolicy::Interval;
