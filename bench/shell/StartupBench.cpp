@@ -162,6 +162,8 @@ int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::printf("platform:              %s\n", std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "xcb");
+    if (!std::getenv("DISPLAY"))
+        std::printf("                       (no display: for the figures an operator sees, run under xvfb-run -a)\n");
     std::printf("runs:                  %d\n", runs);
 
     bool ok = true;
