@@ -212,8 +212,9 @@ void PagesAfterFirstShowTest::workingLayoutTakesWhatCameBeforeIt() {
     QVERIFY(form.Zakladka() && form.Status() && form.Memo1() && form.COM11() && form.settingsPage());
     QCOMPARE(form.statusText(), QStringLiteral("Disconnect..."));
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("StatusText"))->text(), QStringLiteral("Disconnect..."));
-    // Built while locked, the working layout stays hidden.
+    // Built while locked, the working layout stays hidden and the window keeps its locked size.
     QVERIFY(form.isLocked());
+    QCOMPARE(form.size(), QSize(399, 199));
     QVERIFY(!form.Zakladka()->isVisible() && !form.Status()->isVisible() && !form.menuBar()->isVisible());
     QVERIFY(form.findChild<QWidget*>(QStringLiteral("Edit5"))->isVisible());
 
