@@ -67,7 +67,9 @@ bool RecordJournal::spansPages(std::uint64_t offset, std::size_t length) {
     return length > 0 && offset / kPageBytes != (offset + length - 1) / kPageBytes;
 }
 
-std::string RecordJournal::pathFor(const std::string& tablePath) { return tablePath + "-journal"; }
+std::string RecordJournal::pathFor(const std::string& tablePath) {
+    return tablePath + "-journal";
+}
 
 std::string RecordJournal::encode(const Entry& entry) {
     std::string bytes(kHeadBytes, '\0');
@@ -134,7 +136,9 @@ bool RecordJournal::fits(const Entry& entry, const std::string& current) {
 
 RecordJournal::RecordJournal(std::string tablePath) : m_path(pathFor(tablePath)) {}
 
-RecordJournal::~RecordJournal() { close(); }
+RecordJournal::~RecordJournal() {
+    close();
+}
 
 void RecordJournal::begin(const Entry& entry) {
     if (m_fd < 0) {

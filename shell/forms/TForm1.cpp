@@ -137,7 +137,6 @@ void TForm1::buildLayout() {
     passwordStyle->setParent(this);
     password->setStyle(passwordStyle);
     m_ui->BitBtn1->setIcon(pictures::okGlyph());
-
 }
 
 void TForm1::buildWorkingLayout() {
@@ -202,7 +201,9 @@ void TForm1::buildPages() {
     // The Users, Groups and Readers pages go into TabSheet1, TabSheet2 and TabSheet3.
     const TablePages pages = createTablePages(m_table1, m_table2, m_table3);
     const std::pair<QWidget*, QWidget*> places[] = {
-        {pages.users, m_notebook->TabSheet1}, {pages.groups, m_notebook->TabSheet2}, {pages.readers, m_notebook->TabSheet3}};
+        {pages.users, m_notebook->TabSheet1},
+        {pages.groups, m_notebook->TabSheet2},
+        {pages.readers, m_notebook->TabSheet3}};
     for (const auto& [page, sheet] : places) {
         page->setParent(sheet);
         page->move(0, 0);

@@ -25,7 +25,8 @@ QImage readBitmap(const char* path) {
     QFile file(QString::fromLatin1(path));
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
-        if (const auto bitmap = readBitmap24(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (const auto bitmap = readBitmap24(view)) {
             QImage image(bitmap->width, bitmap->height, QImage::Format_RGB32);
             for (int y = 0; y < bitmap->height; ++y)
                 std::memcpy(image.scanLine(y), bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width,

@@ -52,12 +52,13 @@ SpanningRecord makeUsersWithSpanningRecord(const std::string& path) {
 void writeBytesAt(const std::string& path, std::uint64_t offset, const std::string& bytes) {
     int fd = ::open(path.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
-              static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)), static_cast<ssize_t>(bytes.size()));
     ::close(fd);
 }
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 TEST(Journal, NextOpeningFinishesOrDropsWhatAKilledRewriteLeft) {
     enum class Record { Old, Torn, New, Foreign };
@@ -86,10 +87,17 @@ TEST(Journal, NextOpeningFinishesOrDropsWhatAKilledRewriteLeft) {
         std::string foreign = r.before;
         foreign[10] = '#'; // inside SURNAME
         switch (c.record) {
-        case Record::Old: break;
-        case Record::Torn: writeBytesAt(path, r.offset, r.after.substr(0, boundary - r.offset)); break;
-        case Record::New: writeBytesAt(path, r.offset, r.after); break;
-        case Record::Foreign: writeBytesAt(path, r.offset, foreign); break;
+        case Record::Old:
+            break;
+        case Record::Torn:
+            writeBytesAt(path, r.offset, r.after.substr(0, boundary - r.offset));
+            break;
+        case Record::New:
+            writeBytesAt(path, r.offset, r.after);
+            break;
+        case Record::Foreign:
+            writeBytesAt(path, r.offset, foreign);
+            break;
         }
         std::string journal = RecordJournal::encode({r.offset, r.before, r.after});
         if (c.journal == Journal::MarkedDone) {
