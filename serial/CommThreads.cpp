@@ -176,6 +176,18 @@ bool PortSession::startClaim(uint32_t& mask) {
     return true;
 }
 
+bool PortSession::claimArrival(uint32_t mask) {
+    std::lock_guard lock(queueMutex);
+    if (quit || queueCount > 0 || messageBusy || claim != Claim::None)
+        return false; // something is in flight: the watcher's post of these bytes goes behind it
+    queue[queueHead] = mask;
+    queueCount = 1;
+    headClaimed = true;
+    claim = Claim::Running;
+    claimMask = mask;
+    return true;
+}
+
 void PortSession::finishClaim() {
     bool more = false;
     {
@@ -208,7 +220,7 @@ void TCommThread::Execute() {
     bool modemLinesReadable = lastLines >= 0;
     ErrorCounters lastCounters = s.initialCounters;
     bool countersReadable = s.countersReadable;
-    bool watchingOutput = false;
+    uint32_t watchedDeviceEvents = EPOLLIN | EPOLLET; // as the session set it up
 
     epoll_event ready[4];
     while (!s.terminated) {
@@ -217,14 +229,19 @@ void TCommThread::Execute() {
         const bool watchCounters = countersReadable && (mask & (ev::Break | ev::Err)) != 0;
         const bool watchTransmit = s.transmitPending.load() && (mask & ev::TxEmpty) != 0;
 
-        // Room for bytes SendData left behind is watched only while there are some.
+        // Room for bytes SendData left behind is watched only while there are some. Arrivals
+        // are not watched while the main thread forwards them (it watches the device itself):
+        // waking this thread for them too would only cost a wake-up on another processor.
         const bool outputPending = s.outputPending.load();
-        if (outputPending != watchingOutput) {
+        const bool arrivalsToMain = s.mainWatchesDevice && s.owner->UseMainThread();
+        const uint32_t deviceEvents = EPOLLET | (arrivalsToMain ? 0u : uint32_t(EPOLLIN)) |
+                                      (outputPending ? uint32_t(EPOLLOUT) : 0u);
+        if (deviceEvents != watchedDeviceEvents) {
             epoll_event deviceEvent{};
-            deviceEvent.events = EPOLLIN | EPOLLET | (outputPending ? uint32_t(EPOLLOUT) : 0u);
+            deviceEvent.events = deviceEvents;
             deviceEvent.data.u32 = 1;
             ::epoll_ctl(s.epollFd, EPOLL_CTL_MOD, s.fd, &deviceEvent);
-            watchingOutput = outputPending;
+            watchedDeviceEvents = deviceEvents;
         }
 
         // Modem lines, error counters and the transmit queue cannot be waited for: they are
@@ -266,7 +283,9 @@ void TCommThread::Execute() {
             s.owner->shutdownAfterDeviceLoss(s.generation);
             break;
         }
-        if (deviceReady & EPOLLIN)
+        // While the main thread watches the device through the doorbell, arrivals are its to
+        // forward: each is then forwarded exactly once.
+        if ((deviceReady & EPOLLIN) && !arrivalsToMain)
             events |= ev::RxChar;
         if (s.outputPending) {
             if (s.owner->writePendingOutputFromWatcher() == TspCustomComm::PendingOutput::None)
@@ -328,7 +347,7 @@ void TMsgThread::Execute() {
         if (s.owner->UseMainThread() && m_dispatcher) {
             deliverOnMainThread(mask);
         } else {
-            s.owner->handleEvent(mask, &s);
+            s.owner->handleEvent(mask, &s, true);
         }
     }
 }
@@ -349,7 +368,7 @@ void TMsgThread::deliverOnMainThread(uint32_t mask) {
             if (delivery->cancelled)
                 return;
         }
-        session->owner->handleEvent(mask, session.get());
+        session->owner->handleEvent(mask, session.get(), true);
         {
             std::lock_guard lock(delivery->mutex);
             delivery->done = true;

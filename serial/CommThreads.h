@@ -12,7 +12,13 @@
 // event stays first in the queue until it has run; an event behind it waits, and the message
 // thread, if it comes for the claimed one first, waits until the main thread has run it. So
 // events are still handled one at a time and in order. Ringing is a write to an eventfd: no
-// allocation on the watcher. The device is watched edge-triggered: "characters arrived" is reported
+// allocation on the watcher. The doorbell is an epoll set: besides the ring it holds the open
+// port's device, and while events go to the main thread (UseMainThread) the main thread, not
+// the watcher, forwards arrivals. When nothing is queued, claimed or held by the message
+// thread, it claims the received-char event for itself and runs it at once: from the device to
+// the handler without any thread hand-off, the path a reader on the main thread alone would
+// have. Otherwise it posts the event behind what is in flight, as the watcher would. The
+// watcher still watches the device for a hang-up and for the lines. The device is watched edge-triggered: "characters arrived" is reported
 // when bytes arrive, not while they wait, so bytes left unread on purpose (no receiver, a line
 // error) cost nothing until more come, and no hand-back from the handler is needed. TMsgThread takes each mask from its queue and has HandleComEvent run,
 // on the main thread through the dispatcher (waiting until it ran) or on itself.
@@ -37,6 +43,10 @@
 namespace talvern::serial {
 
 class TspCustomComm;
+
+// What woke the doorbell's epoll set.
+constexpr uint32_t kDoorbellRing = 0;
+constexpr uint32_t kDoorbellDevice = 1;
 
 // One event handed to the main thread: the message thread waits for done or cancelled.
 struct PendingDelivery {
@@ -71,6 +81,10 @@ struct PortSession {
     // Main thread, when the doorbell rang: the claimed event to run now, if there is one; and
     // once it has run, off the queue with it (or the message thread, waiting for it, is told).
     bool startClaim(uint32_t& mask);
+    // Main thread, when the doorbell saw bytes arrive: claims mask for the main thread to run
+    // at once, if nothing is queued, claimed or held by the message thread (false: post it
+    // instead). finishClaim after.
+    bool claimArrival(uint32_t mask);
     void finishClaim();
 
     TspCustomComm* const owner;
@@ -78,7 +92,8 @@ struct PortSession {
     const int fd;
     const uint64_t generation;
     int wakeFd = -1;
-    int doorbellFd = -1; // the component's, while the application watches it; else -1
+    int doorbellFd = -1; // the component's ring, while the application watches it; else -1
+    bool mainWatchesDevice = false; // the doorbell holds the device: arrivals are the main thread's
     int epollFd = -1;
     int initialLines = -1; // modem lines at the open, -errno when unreadable
     ErrorCounters initialCounters;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <pthread.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -28,6 +29,8 @@ TspCustomComm::~TspCustomComm() {
     ShutdownForDestruction();
     if (m_doorbellFd >= 0)
         ::close(m_doorbellFd);
+    if (m_doorbellRing >= 0)
+        ::close(m_doorbellRing);
 }
 
 void TspCustomComm::ShutdownForDestruction() {
@@ -178,7 +181,19 @@ void TspCustomComm::StartThreads() {
     if (m_session || !IsOpen())
         return;
     auto session = std::make_shared<PortSession>(this, Backend(), Handle(), m_generation);
-    session->doorbellFd = m_doorbellFd;
+    session->doorbellFd = m_doorbellRing;
+    if (m_doorbellFd >= 0) {
+        // Bytes arriving wake the main thread too, straight from the device: when nothing else
+        // is being delivered it starts the received-char event itself, without waiting for the
+        // watcher's hand-over. The watcher still sees every arrival and posts what the main
+        // thread has not taken. Edge-triggered, like the watcher: bytes left unread on purpose
+        // do not keep the event loop awake.
+        epoll_event deviceEvent{};
+        deviceEvent.events = EPOLLIN | EPOLLET;
+        deviceEvent.data.u32 = kDoorbellDevice;
+        m_doorbellHasDevice = ::epoll_ctl(m_doorbellFd, EPOLL_CTL_ADD, Handle(), &deviceEvent) == 0;
+        session->mainWatchesDevice = m_doorbellHasDevice;
+    }
     // The message thread first, so the watcher always has somewhere to post.
     session->messageThread = std::thread([thread = TMsgThread(session, m_dispatcher)]() mutable { thread.Execute(); });
     session->watcher = std::thread([thread = TCommThread(session)]() mutable { thread.Execute(); });
@@ -192,6 +207,12 @@ void TspCustomComm::StopThreads() {
     std::lock_guard lock(m_io);
     if (!m_session)
         return;
+    if (m_doorbellHasDevice) {
+        // Out of the set before the handle closes, so a number the system reuses is not watched.
+        epoll_event unused{};
+        ::epoll_ctl(m_doorbellFd, EPOLL_CTL_DEL, Handle(), &unused);
+        m_doorbellHasDevice = false;
+    }
     m_session->stop();
     std::lock_guard retired(m_retiredMutex);
     m_retired.push_back(std::move(m_session));

@@ -10,8 +10,9 @@
 //    thread, one at a time, in the order the events occurred. Without a dispatcher, or with
 //    UseMainThread false, they run on the message thread.
 //  - With the doorbell watched as well (WatchDoorbell), an event that finds the message thread
-//    idle goes from the watcher straight to the main thread; the order and the one-at-a-time
-//    rule above still hold.
+//    idle goes from the watcher straight to the main thread, and bytes that arrive while
+//    nothing else is being delivered wake the main thread directly; the order and the
+//    one-at-a-time rule above still hold.
 //  - A device loss (hang-up: USB adapter pulled, far side of a pseudo-terminal closed) is
 //    detected by the port watcher, which closes the port on its own thread: no purge, threads
 //    told to stop, read buffer freed, handle closed, OnClose once, NotifyClients(1). The handle
@@ -106,7 +107,7 @@ public:
     bool RS485Mode() const { return m_rs485Mode.load(); }
     void SetRS485Mode(bool value);
     bool UseMainThread() const { return m_useMainThread.load(); }
-    void SetUseMainThread(bool value) { m_useMainThread = value; }
+    void SetUseMainThread(bool value);
     TTerminalUsage TerminalUsage() const { return m_terminalUsage; }
     void SetTerminalUsage(TTerminalUsage value) { m_terminalUsage = value; }
     bool TerminalEcho() const { return m_terminalEcho; }
@@ -129,7 +130,8 @@ public:
     void SetMainThreadDispatcher(MainThreadDispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
     // The doorbell (CommThreads.h), the quicker way to the main thread, used beside the
     // dispatcher: returns a descriptor that the application's event loop watches for reading,
-    // calling ServiceDoorbell() on the main thread whenever it is readable. Call it while
+    // calling ServiceDoorbell() on the main thread whenever it is readable. It becomes readable
+    // when the watcher rings and, while the port is open, when bytes arrive. Call it while
     // closed, before the port opens; the descriptor lives as long as the component. Returns -1
     // when no descriptor could be made (then the dispatcher alone delivers).
     int WatchDoorbell();
@@ -180,7 +182,9 @@ protected:
 private:
     friend class TCommThread;
     friend class TMsgThread;
-    void handleEvent(uint32_t mask, const PortSession* session);
+    // Runs one event. Returns true when the read buffer filled with bytes still waiting; with
+    // postMore, a received-char event for them has been posted already.
+    bool handleEvent(uint32_t mask, const PortSession* session, bool postMore);
     void reportHandlerError(uint32_t systemError, const std::string& text);
     // The watcher found the device gone: close from the watcher's thread.
     void shutdownAfterDeviceLoss(uint64_t generation);
@@ -190,7 +194,9 @@ private:
 
     SerialBackend* m_backend;
     MainThreadDispatcher m_dispatcher;
-    int m_doorbellFd = -1;
+    int m_doorbellFd = -1;   // what the application watches: an epoll set of the two below
+    int m_doorbellRing = -1; // an eventfd the watcher writes to ring
+    bool m_doorbellHasDevice = false; // the open port's device is in the set; under m_io
 
     // Guards the handle, the read buffer, the session, pending output and the device calls
     // that use the handle. Never held while an application handler runs.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -18,20 +19,48 @@ void TspCustomComm::HandleComEvent(const TMessage& message) {
         std::lock_guard lock(m_io);
         session = m_session.get();
     }
-    handleEvent(static_cast<uint32_t>(message.WParam), session);
+    handleEvent(static_cast<uint32_t>(message.WParam), session, true);
 }
 
 int TspCustomComm::WatchDoorbell() {
-    if (m_doorbellFd < 0)
-        m_doorbellFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_doorbellFd >= 0)
+        return m_doorbellFd;
+    const int ring = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int set = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ringEvent{};
+    ringEvent.events = EPOLLIN;
+    ringEvent.data.u32 = kDoorbellRing;
+    if (ring < 0 || set < 0 || ::epoll_ctl(set, EPOLL_CTL_ADD, ring, &ringEvent) != 0) {
+        if (ring >= 0)
+            ::close(ring);
+        if (set >= 0)
+            ::close(set);
+        return -1;
+    }
+    m_doorbellRing = ring;
+    m_doorbellFd = set;
     return m_doorbellFd;
 }
 
 void TspCustomComm::ServiceDoorbell() {
     if (m_doorbellFd < 0)
         return;
-    uint64_t rings;
-    while (::read(m_doorbellFd, &rings, sizeof rings) < 0 && errno == EINTR) {
+    epoll_event ready[2];
+    int count;
+    do {
+        count = ::epoll_wait(m_doorbellFd, ready, 2, 0);
+    } while (count < 0 && errno == EINTR);
+    bool rang = false;
+    bool arrived = false;
+    for (int i = 0; i < count; ++i) {
+        if (ready[i].data.u32 == kDoorbellRing) {
+            rang = true;
+            uint64_t rings;
+            while (::read(m_doorbellRing, &rings, sizeof rings) < 0 && errno == EINTR) {
+            }
+        } else if (ready[i].events & EPOLLIN) {
+            arrived = true; // a hang-up alone is the watcher's to report
+        }
     }
     std::shared_ptr<PortSession> session;
     {
@@ -39,15 +68,45 @@ void TspCustomComm::ServiceDoorbell() {
         session = m_session;
     }
     // A ring of a session closed since finds nothing claimed: its event is stale anyway.
-    uint32_t mask = 0;
-    if (!session || !session->startClaim(mask))
+    if (!session)
         return;
-    handleEvent(mask, session.get());
-    session->finishClaim();
+    bool more = false;
+    uint32_t mask = 0;
+    if (rang && session->startClaim(mask)) {
+        more = handleEvent(mask, session.get(), false);
+        session->finishClaim();
+    }
+    // Arrivals are forwarded from here while events go to the main thread; otherwise the
+    // watcher forwards them to the message thread.
+    if (arrived && UseMainThread()) {
+        if (session->claimArrival(ev::RxChar)) {
+            more = handleEvent(ev::RxChar, session.get(), false) || more;
+            session->finishClaim();
+        } else {
+            session->post(ev::RxChar); // after the event in flight, in order
+        }
+    }
+    // What did not fit the read buffer makes its own event. Rung rather than run here, so the
+    // event loop serves its other work between the pieces of a long burst.
+    if (more)
+        session->post(ev::RxChar, true);
 }
 
-void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
+void TspCustomComm::SetUseMainThread(bool value) {
+    if (m_useMainThread.exchange(value) == value)
+        return;
+    // Who forwards arrivals changes with it: an arrival that came during the switch may have
+    // been left by both sides, so one received-char event picks up whatever waits.
+    std::lock_guard lock(m_io);
+    if (m_session && m_session->mainWatchesDevice) {
+        m_session->wake(); // the watcher takes up or leaves the arrivals
+        m_session->post(ev::RxChar);
+    }
+}
+
+bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool postMore) {
     int lastSystemError = 0;
+    bool more = false;
     try {
         std::shared_ptr<std::vector<uint8_t>> buffer;
         uint32_t received = 0;
@@ -57,7 +116,7 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
             std::lock_guard lock(m_io);
             // An event posted before a close (or by the threads of an earlier open) is stale.
             if (!IsOpen() || !m_session || m_session.get() != poster)
-                return;
+                return false;
             errorWord = readErrorWordLocked();
             holdFlags = static_cast<TComStateFlags>(m_comStat.Flags & 0xFF);
             const size_t queued = m_comStat.cbInQue;
@@ -82,18 +141,19 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
                         break;
                     }
                     got += static_cast<size_t>(n);
-                    const int more = Backend().inputQueued(Handle());
-                    bufferFull = more > 0 && got == buffer->size();
-                    ask = more > 0 ? std::min(static_cast<size_t>(more), buffer->size() - got) : 0;
+                    const int waiting = Backend().inputQueued(Handle());
+                    bufferFull = waiting > 0 && got == buffer->size();
+                    ask = waiting > 0 ? std::min(static_cast<size_t>(waiting), buffer->size() - got) : 0;
                 }
                 received = static_cast<uint32_t>(got);
-                if (bufferFull && m_session)
+                more = bufferFull;
+                if (bufferFull && postMore && m_session)
                     m_session->post(ev::RxChar); // what did not fit makes its own event
             }
         }
         if (errorWord != 0) {
             ReportCommError(errorWord, 0, holdFlags);
-            return;
+            return false;
         }
         TTraceStates traced;
         if (received > 0) {
@@ -130,6 +190,7 @@ void TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster) {
     } catch (...) {
         reportHandlerError(static_cast<uint32_t>(lastSystemError), "unknown error");
     }
+    return more;
 }
 
 void TspCustomComm::reportHandlerError(uint32_t systemError, const std::string& text) {
