@@ -38,7 +38,7 @@ PortSession::PortSession(TspCustomComm* owner_, SerialBackend& backend_, int fd_
         wakeEvent.events = EPOLLIN;
         wakeEvent.data.u32 = 0;
         epoll_event deviceEvent{};
-        deviceEvent.events = EPOLLIN | EPOLLET; // bytes arriving, and always hang-up and error
+        deviceEvent.events = watchedDeviceEvents; // bytes arriving, and always hang-up and error
         deviceEvent.data.u32 = 1;
         if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &wakeEvent) != 0 ||
             ::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &deviceEvent) != 0) {
@@ -220,7 +220,6 @@ void TCommThread::Execute() {
     bool modemLinesReadable = lastLines >= 0;
     ErrorCounters lastCounters = s.initialCounters;
     bool countersReadable = s.countersReadable;
-    uint32_t watchedDeviceEvents = EPOLLIN | EPOLLET; // as the session set it up
 
     epoll_event ready[4];
     while (!s.terminated) {
@@ -236,12 +235,21 @@ void TCommThread::Execute() {
         const bool arrivalsToMain = s.mainWatchesDevice && s.owner->UseMainThread();
         const uint32_t deviceEvents = EPOLLET | (arrivalsToMain ? 0u : uint32_t(EPOLLIN)) |
                                       (outputPending ? uint32_t(EPOLLOUT) : 0u);
-        if (deviceEvents != watchedDeviceEvents) {
-            epoll_event deviceEvent{};
-            deviceEvent.events = deviceEvents;
-            deviceEvent.data.u32 = 1;
-            ::epoll_ctl(s.epollFd, EPOLL_CTL_MOD, s.fd, &deviceEvent);
-            watchedDeviceEvents = deviceEvents;
+        bool watchPending = false;
+        if (deviceEvents != s.watchedDeviceEvents) {
+            // The handle is closed on the main thread under the port lock: changing what is
+            // watched on it holds the lock too, so it never touches a closed (or reused)
+            // descriptor. A send may hold the lock for its time-out: then try again shortly.
+            std::unique_lock lock(s.owner->m_io, std::try_to_lock);
+            if (!lock.owns_lock()) {
+                watchPending = true;
+            } else if (s.owner->IsOpen() && s.owner->m_generation == s.generation) {
+                epoll_event deviceEvent{};
+                deviceEvent.events = deviceEvents;
+                deviceEvent.data.u32 = 1;
+                ::epoll_ctl(s.epollFd, EPOLL_CTL_MOD, s.fd, &deviceEvent);
+                s.watchedDeviceEvents = deviceEvents;
+            }
         }
 
         // Modem lines, error counters and the transmit queue cannot be waited for: they are
@@ -249,7 +257,7 @@ void TCommThread::Execute() {
         int timeout = -1;
         if (watchLines || watchCounters)
             timeout = kLinePollMs;
-        if (watchTransmit || outputPending)
+        if (watchTransmit || outputPending || watchPending)
             timeout = kTransmitPollMs; // the room edge may have passed while a send held the port
 
         const int count = backend.waitEvents(s.epollFd, ready, 4, timeout);
@@ -284,8 +292,10 @@ void TCommThread::Execute() {
             break;
         }
         // While the main thread watches the device through the doorbell, arrivals are its to
-        // forward: each is then forwarded exactly once.
-        if ((deviceReady & EPOLLIN) && !arrivalsToMain)
+        // forward. Asked again now, not as it was before the wait: the watch may not have been
+        // changed yet (the port was busy) when UseMainThread switched. An arrival that both
+        // sides leave during a switch is picked up by the event the switch posts.
+        if ((deviceReady & EPOLLIN) && !(s.mainWatchesDevice && s.owner->UseMainThread()))
             events |= ev::RxChar;
         if (s.outputPending) {
             if (s.owner->writePendingOutputFromWatcher() == TspCustomComm::PendingOutput::None)

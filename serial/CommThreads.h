@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <sys/epoll.h>
 #include <thread>
 
 namespace talvern::serial {
@@ -94,6 +95,9 @@ struct PortSession {
     int wakeFd = -1;
     int doorbellFd = -1; // the component's ring, while the application watches it; else -1
     bool mainWatchesDevice = false; // the doorbell holds the device: arrivals are the main thread's
+    // What the watcher's epoll set watches on the device. Set up before the threads start,
+    // then the watcher's; changed only under the port lock while the port is open.
+    uint32_t watchedDeviceEvents = EPOLLIN | EPOLLET;
     int epollFd = -1;
     int initialLines = -1; // modem lines at the open, -errno when unreadable
     ErrorCounters initialCounters;

@@ -193,6 +193,14 @@ void TspCustomComm::StartThreads() {
         deviceEvent.data.u32 = kDoorbellDevice;
         m_doorbellHasDevice = ::epoll_ctl(m_doorbellFd, EPOLL_CTL_ADD, Handle(), &deviceEvent) == 0;
         session->mainWatchesDevice = m_doorbellHasDevice;
+        if (m_doorbellHasDevice && UseMainThread() && session->epollFd >= 0) {
+            // The watcher leaves arrivals to the main thread from the start.
+            epoll_event watcherEvent{};
+            watcherEvent.events = EPOLLET;
+            watcherEvent.data.u32 = 1;
+            if (::epoll_ctl(session->epollFd, EPOLL_CTL_MOD, Handle(), &watcherEvent) == 0)
+                session->watchedDeviceEvents = EPOLLET;
+        }
     }
     // The message thread first, so the watcher always has somewhere to post.
     session->messageThread = std::thread([thread = TMsgThread(session, m_dispatcher)]() mutable { thread.Execute(); });

@@ -2,8 +2,8 @@
 // Delivery of a port's events to the thread of a Qt event loop (Qt Core only, no widgets).
 //
 // Sets the component's dispatcher to a queued call into the event loop, and watches the
-// component's doorbell with a socket notifier, so that an event the port watcher rings for runs
-// at once. Create it on the main thread, while the port is closed, and destroy it before the
+// component's doorbell with a socket notifier, so that bytes arriving at an idle port, and an
+// event the port watcher rings for, run at once. Create it on the main thread, while the port is closed, and destroy it before the
 // component (declare it after the component that it serves).
 
 #include "TspCustomComm.h"

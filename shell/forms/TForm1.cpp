@@ -103,7 +103,8 @@ void TForm1::createSerialPort() {
     m_rs->SetUseMainThread(true);
     // Port events are queued into this thread's event loop (the component waits for them itself,
     // so a close on this thread can never wait on a call that waits for this thread), and the
-    // loop watches the port's doorbell, which hands an event over at once when the port is idle.
+    // loop watches the port's doorbell: bytes that arrive while nothing else is being delivered
+    // are handled at once, straight from the device.
     m_rsDelivery = std::make_unique<serial::QtEventLoopDelivery>(*m_rs);
 }
 
