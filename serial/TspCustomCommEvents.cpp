@@ -58,8 +58,8 @@ void TspCustomComm::ServiceDoorbell() {
             uint64_t rings;
             while (::read(m_doorbellRing, &rings, sizeof rings) < 0 && errno == EINTR) {
             }
-        } else if (ready[i].events & EPOLLIN) {
-            arrived = true; // a hang-up alone is the watcher's to report
+        } else if ((ready[i].events & EPOLLIN) && !(ready[i].events & (EPOLLHUP | EPOLLERR))) {
+            arrived = true; // a hang-up (which reads as readable too) is the watcher's to report
         }
     }
     std::shared_ptr<PortSession> session;
@@ -125,14 +125,14 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
             const bool wanted = TraceStates().contains(TTraceState::tsRxChar) || HasReceiver();
             if (errorWord == 0 && (mask & ev::RxChar) && queued > 0 && wanted && m_readBuffer) {
                 buffer = m_readBuffer;
-                // Never more than the buffer; the rest comes with the next event.
-                const size_t want = std::min(queued, buffer->size());
+                // Never more than the buffer; the rest comes with the next event. The queued
+                // bytes and whatever arrived since, while there is room: the device does not
+                // block, so one read takes all that is there and a burst comes in fewer, larger
+                // pieces. The driver is asked again only when the buffer filled.
                 size_t got = 0;
                 bool bufferFull = false;
-                // The queued bytes, and while there is room whatever arrived since: a burst then
-                // comes in fewer, larger pieces.
-                for (size_t ask = want; ask > 0;) {
-                    const ssize_t n = Backend().read(Handle(), buffer->data() + got, ask);
+                for (;;) {
+                    const ssize_t n = Backend().read(Handle(), buffer->data() + got, buffer->size() - got);
                     if (n == -EINTR)
                         continue;
                     if (n <= 0) {
@@ -141,9 +141,12 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
                         break;
                     }
                     got += static_cast<size_t>(n);
-                    const int waiting = Backend().inputQueued(Handle());
-                    bufferFull = waiting > 0 && got == buffer->size();
-                    ask = waiting > 0 ? std::min(static_cast<size_t>(waiting), buffer->size() - got) : 0;
+                    if (got == buffer->size()) {
+                        bufferFull = Backend().inputQueued(Handle()) > 0;
+                        break;
+                    }
+                    if (got >= queued)
+                        break; // later bytes make an event of their own
                 }
                 received = static_cast<uint32_t>(got);
                 more = bufferFull;
