@@ -437,16 +437,24 @@ void TspCustomComm::PurgeAll() {
 }
 
 uint32_t TspCustomComm::readErrorWordLocked() {
+    readQueueStatusLocked();
+    return readLineErrorsLocked();
+}
+
+void TspCustomComm::readQueueStatusLocked() {
     const THandle handle = Handle();
     const int in = Backend().inputQueued(handle);
     const int out = Backend().outputQueued(handle);
     m_comStat.Flags = 0; // Linux reports no hold state
     m_comStat.cbInQue = in > 0 ? static_cast<uint32_t>(in) : 0;
     m_comStat.cbOutQue = out > 0 ? static_cast<uint32_t>(out) : 0;
+}
 
+uint32_t TspCustomComm::readLineErrorsLocked() {
     // A driver without counters (pseudo-terminals, many USB adapters) says so once per open.
     if (m_countersUnsupported)
         return 0;
+    const THandle handle = Handle();
     ErrorCounters now;
     if (const int rc = Backend().errorCounters(handle, now); rc < 0) {
         m_countersAvailable = false;
@@ -469,6 +477,13 @@ uint32_t TspCustomComm::readErrorWordLocked() {
     m_lastCounters = now;
     m_countersAvailable = true;
     return word;
+}
+
+TComStat TspCustomComm::ComStat() {
+    std::lock_guard lock(m_io);
+    if (IsOpen())
+        readQueueStatusLocked();
+    return m_comStat;
 }
 
 void TspCustomComm::ReportCommError(uint32_t CommCode, uint32_t SysError, TComStateFlags State) {

@@ -120,7 +120,8 @@ public:
     // Replaces the whole line record (a stored port setup); applied at once when open.
     void SetLineRecord(const TDCB& record);
     const TCommTimeouts& Timeouts() const { return m_timeouts; }
-    const TComStat& ComStat() const { return m_comStat; }
+    // The queue status: read from the driver now while open, else as last read.
+    TComStat ComStat();
     uint32_t EventMask() const { return m_eventMask.load(); }
 
     void SetDTR(bool on);
@@ -157,6 +158,10 @@ protected:
     SerialBackend& Backend() const { return *m_backend; }
     // Reads the error word (line errors since the last read) and refreshes ComStat. Under m_io.
     uint32_t readErrorWordLocked();
+    // Its two halves: the queue status (ComStat) and the line errors since the last read. An
+    // event reads only the errors before its read; the read itself tells what was queued.
+    void readQueueStatusLocked();
+    uint32_t readLineErrorsLocked();
     void applyLineSettingsLocked();
     void applyEventMask();
     // Writes all bytes, blocking up to the write time-out. Returns 0 or the errno of the failure.

@@ -117,22 +117,27 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
             // An event posted before a close (or by the threads of an earlier open) is stale.
             if (!IsOpen() || !m_session || m_session.get() != poster)
                 return false;
-            errorWord = readErrorWordLocked();
-            holdFlags = static_cast<TComStateFlags>(m_comStat.Flags & 0xFF);
-            const size_t queued = m_comStat.cbInQue;
-            // After a line error the bytes of this event wait for the next received-char event;
-            // without a receiver they wait in the driver's queue.
+            // The line errors first: after one the bytes of this event wait for the next
+            // received-char event; without a receiver they wait in the driver's queue.
+            errorWord = readLineErrorsLocked();
             const bool wanted = TraceStates().contains(TTraceState::tsRxChar) || HasReceiver();
-            if (errorWord == 0 && (mask & ev::RxChar) && queued > 0 && wanted && m_readBuffer) {
+            const bool reading = errorWord == 0 && (mask & ev::RxChar) && wanted && m_readBuffer;
+            if (!reading)
+                readQueueStatusLocked();
+            holdFlags = static_cast<TComStateFlags>(m_comStat.Flags & 0xFF);
+            if (reading) {
+                // What the read takes is what was queued: asking the driver for the count first
+                // would cost a call per event and tell nothing more.
                 buffer = m_readBuffer;
                 // Never more than the buffer; the rest comes with the next event. The queued
                 // bytes and whatever arrived since, while there is room: the device does not
                 // block, so one read takes all that is there and a burst comes in fewer, larger
                 // pieces. The driver is asked again only when the buffer filled.
                 size_t got = 0;
+                int waiting = 0;
                 bool bufferFull = false;
                 for (;;) {
-                    const ssize_t n = Backend().read(Handle(), buffer->data() + got, buffer->size() - got);
+                    const ssize_t n = Backend().read(Handle(), buffer->data(), buffer->size());
                     if (n == -EINTR)
                         continue;
                     if (n <= 0) {
@@ -140,14 +145,16 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
                             lastSystemError = static_cast<int>(-n);
                         break;
                     }
-                    got += static_cast<size_t>(n);
+                    got = static_cast<size_t>(n);
+                    // Less than the buffer is all there was; later bytes make an event of their own.
                     if (got == buffer->size()) {
-                        bufferFull = Backend().inputQueued(Handle()) > 0;
-                        break;
+                        waiting = std::max(Backend().inputQueued(Handle()), 0);
+                        bufferFull = waiting > 0;
                     }
-                    if (got >= queued)
-                        break; // later bytes make an event of their own
+                    break;
                 }
+                m_comStat.Flags = 0;
+                m_comStat.cbInQue = static_cast<uint32_t>(got) + static_cast<uint32_t>(waiting);
                 received = static_cast<uint32_t>(got);
                 more = bufferFull;
                 if (bufferFull && postMore && m_session)

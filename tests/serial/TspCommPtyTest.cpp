@@ -301,6 +301,7 @@ TEST_P(TspCommPtyTest, BytesWithoutReceiverWaitInTheQueueUntilOneIsAssigned) {
     m_rs.SetActive(true);
     m_pty.write("early");
     m_loop.pumpFor(100ms);
+    EXPECT_EQ(m_rs.ComStat().cbInQue, 5u); // still in the driver's queue
     m_rs.OnAfterReceive = handler;
     m_pty.write("+late");
     EXPECT_TRUE(m_loop.pumpUntil([&] { return m_received == "early+late"; }));
