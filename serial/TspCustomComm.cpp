@@ -182,18 +182,18 @@ void TspCustomComm::StartThreads() {
         return;
     auto session = std::make_shared<PortSession>(this, Backend(), Handle(), m_generation);
     session->doorbellFd = m_doorbellRing;
-    if (m_doorbellFd >= 0) {
-        // Bytes arriving wake the main thread too, straight from the device: when nothing else
-        // is being delivered it starts the received-char event itself, without waiting for the
-        // watcher's hand-over. The watcher still sees every arrival and posts what the main
-        // thread has not taken. Edge-triggered, like the watcher: bytes left unread on purpose
-        // do not keep the event loop awake.
+    if (m_doorbellFd >= 0 && UseMainThread()) {
+        // Bytes arriving wake the main thread straight from the device, and the main thread
+        // forwards them (CommThreads.h): when nothing else is being delivered it runs the
+        // received-char event itself, without a hand-over from the watcher. Edge-triggered,
+        // like the watcher: bytes left unread on purpose do not keep the event loop awake.
+        // Opened with UseMainThread false, the port leaves arrivals to the watcher throughout.
         epoll_event deviceEvent{};
         deviceEvent.events = EPOLLIN | EPOLLET;
         deviceEvent.data.u32 = kDoorbellDevice;
         m_doorbellHasDevice = ::epoll_ctl(m_doorbellFd, EPOLL_CTL_ADD, Handle(), &deviceEvent) == 0;
         session->mainWatchesDevice = m_doorbellHasDevice;
-        if (m_doorbellHasDevice && UseMainThread() && session->epollFd >= 0) {
+        if (m_doorbellHasDevice && session->epollFd >= 0) {
             // The watcher leaves arrivals to the main thread from the start.
             epoll_event watcherEvent{};
             watcherEvent.events = EPOLLET;

@@ -328,9 +328,21 @@ TEST_P(TspCommPtyTest, WithoutMainThreadTheMessageThreadDelivers) {
         }
         std::this_thread::sleep_for(1ms);
     }
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(received, "direct");
+        EXPECT_FALSE(onMain);
+    }
+
+    // Switched on while open, the main thread gets the handlers from then on.
+    m_rs.SetUseMainThread(true);
+    m_pty.write("+main");
+    EXPECT_TRUE(m_loop.pumpUntil([&] {
+        std::lock_guard lock(mutex);
+        return received == "direct+main";
+    }));
     std::lock_guard lock(mutex);
-    EXPECT_EQ(received, "direct");
-    EXPECT_FALSE(onMain);
+    EXPECT_TRUE(onMain);
 }
 
 TEST_P(TspCommPtyTest, CloseFromInsideTheReceiveHandler) {
