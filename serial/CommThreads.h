@@ -3,25 +3,27 @@
 //
 // TCommThread, the port watcher, waits in epoll on the device and on a wake-up descriptor and
 // forwards port event masks to the message thread's queue; it never reads data and never
-// allocates per event.
-//
-// The doorbell: when the application's event loop watches the component's doorbell descriptor
-// and the queue is empty with the message thread holding nothing, the watcher queues the event
-// as "claimed" and rings the doorbell instead of waking the message thread, so the main thread
-// runs it at once: one thread hand-off fewer between the device and the handler. The claimed
-// event stays first in the queue until it has run; an event behind it waits, and the message
-// thread, if it comes for the claimed one first, waits until the main thread has run it. So
-// events are still handled one at a time and in order. Ringing is a write to an eventfd: no
-// allocation on the watcher. The doorbell is an epoll set: besides the ring it holds the open
-// port's device, and while events go to the main thread (UseMainThread) the main thread, not
-// the watcher, forwards arrivals. When nothing is queued, claimed or held by the message
-// thread, it claims the received-char event for itself and runs it at once: from the device to
-// the handler without any thread hand-off, the path a reader on the main thread alone would
-// have. Otherwise it posts the event behind what is in flight, as the watcher would. The
-// watcher still watches the device for a hang-up and for the lines. The device is watched edge-triggered: "characters arrived" is reported
+// allocates per event. The device is watched edge-triggered: "characters arrived" is reported
 // when bytes arrive, not while they wait, so bytes left unread on purpose (no receiver, a line
-// error) cost nothing until more come, and no hand-back from the handler is needed. TMsgThread takes each mask from its queue and has HandleComEvent run,
-// on the main thread through the dispatcher (waiting until it ran) or on itself.
+// error) cost nothing until more come, and no hand-back from the handler is needed.
+//
+// TMsgThread takes each mask from its queue and has HandleComEvent run, on the main thread
+// through the dispatcher (waiting until it ran) or on itself.
+//
+// The doorbell, when the application's event loop watches it, is an epoll set holding a ring
+// (an eventfd) and, while the port is open with UseMainThread, the device itself.
+//  - Arrivals are then the main thread's to forward, not the watcher's. When nothing is queued,
+//    claimed or held by the message thread, the main thread claims the received-char event
+//    and runs it at once: from the device to the handler without any thread hand-off, the path
+//    a reader on the main thread alone would have. Otherwise it posts the event behind what is
+//    in flight, as the watcher would. The watcher still watches the device for a hang-up, and
+//    the lines.
+//  - Any other event that finds the queue empty and the message thread holding nothing is
+//    queued as "claimed" and the watcher rings instead of waking the message thread, so the
+//    main thread runs it at once. Ringing is a write to an eventfd: no allocation.
+//  - A claimed event stays first in the queue until it has run; an event behind it waits, and
+//    the message thread, if it comes for the claimed one first, waits until the main thread has
+//    run it. So events are still handled one at a time and in order.
 //
 // A PortSession lives from one open to the matching close. The threads hold it by shared
 // pointer, so nothing they use can go away under them; the component joins them when it
