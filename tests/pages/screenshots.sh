@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the Users, Groups and Readers pages for the README, taken from a real X server:
 #   tests/pages/screenshots.sh BUILD_DIR OUTPUT_DIR      (e.g. build docs/screenshots)
-# Needs xvfb and imagemagick.
+# Needs xvfb.
 set -euo pipefail
 build=$(cd "${1:?usage: screenshots.sh BUILD_DIR OUTPUT_DIR}" && pwd)
 mkdir -p "${2:?usage: screenshots.sh BUILD_DIR OUTPUT_DIR}"
