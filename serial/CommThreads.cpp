@@ -179,7 +179,7 @@ bool PortSession::startClaim(uint32_t& mask) {
 bool PortSession::claimArrival(uint32_t mask) {
     std::lock_guard lock(queueMutex);
     if (quit || queueCount > 0 || messageBusy || claim != Claim::None)
-        return false; // something is in flight: the watcher's post of these bytes goes behind it
+        return false; // something is in flight: the caller posts the event behind it
     queue[queueHead] = mask;
     queueCount = 1;
     headClaimed = true;

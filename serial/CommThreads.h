@@ -11,7 +11,7 @@
 // through the dispatcher (waiting until it ran) or on itself.
 //
 // The doorbell, when the application's event loop watches it, is an epoll set holding a ring
-// (an eventfd) and, while the port is open with UseMainThread, the device itself.
+// (an eventfd) and, while a port opened with UseMainThread is open, the device itself.
 //  - Arrivals are then the main thread's to forward, not the watcher's. When nothing is queued,
 //    claimed or held by the message thread, the main thread claims the received-char event
 //    and runs it at once: from the device to the handler without any thread hand-off, the path
