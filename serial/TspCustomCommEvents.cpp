@@ -126,33 +126,20 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
                 readQueueStatusLocked();
             holdFlags = static_cast<TComStateFlags>(m_comStat.Flags & 0xFF);
             if (reading) {
-                // What the read takes is what was queued: asking the driver for the count first
-                // would cost a call per event and tell nothing more.
+                // One read takes all that is there, up to the buffer (the device does not
+                // block), so a burst comes in few, large pieces; what it takes is what was
+                // queued, so the driver is asked for the count only when the buffer filled, and
+                // the rest then comes with an event of its own.
                 buffer = m_readBuffer;
-                // Never more than the buffer; the rest comes with the next event. The queued
-                // bytes and whatever arrived since, while there is room: the device does not
-                // block, so one read takes all that is there and a burst comes in fewer, larger
-                // pieces. The driver is asked again only when the buffer filled.
-                size_t got = 0;
-                int waiting = 0;
-                bool bufferFull = false;
-                for (;;) {
-                    const ssize_t n = Backend().read(Handle(), buffer->data(), buffer->size());
-                    if (n == -EINTR)
-                        continue;
-                    if (n <= 0) {
-                        if (n < 0 && n != -EAGAIN)
-                            lastSystemError = static_cast<int>(-n);
-                        break;
-                    }
-                    got = static_cast<size_t>(n);
-                    // Less than the buffer is all there was; later bytes make an event of their own.
-                    if (got == buffer->size()) {
-                        waiting = std::max(Backend().inputQueued(Handle()), 0);
-                        bufferFull = waiting > 0;
-                    }
-                    break;
-                }
+                ssize_t n;
+                do {
+                    n = Backend().read(Handle(), buffer->data(), buffer->size());
+                } while (n == -EINTR);
+                if (n < 0 && n != -EAGAIN)
+                    lastSystemError = static_cast<int>(-n);
+                const size_t got = n > 0 ? static_cast<size_t>(n) : 0;
+                const int waiting = got == buffer->size() ? std::max(Backend().inputQueued(Handle()), 0) : 0;
+                const bool bufferFull = waiting > 0;
                 m_comStat.Flags = 0;
                 m_comStat.cbInQue = static_cast<uint32_t>(got) + static_cast<uint32_t>(waiting);
                 received = static_cast<uint32_t>(got);
