@@ -1,0 +1,185 @@
+"""The real TALVERN in a real X server, for the drivers that tests/x/run-x.sh runs.
+
+A driver starts the program (and, when it needs one, the simulated card programmer) through this
+module, finds its windows and boxes on the accessibility bus (dogtail), and works it as an operator
+does: keys and typing through the X server (xdotool), actions through the accessibility tree.
+"""
+
+import os
+import subprocess
+import sys
+import time
+
+import pyatspi
+from dogtail import config, tree
+
+config.searchCutoffCount = 20
+config.defaultDelay = 0.1
+config.logDebugToFile = False
+config.logDebugToStdOut = False
+
+BUILD = os.environ["TALVERN_BUILD"]
+SITE = os.environ["TALVERN_SITE"]
+SCRATCH = os.environ["TALVERN_SCRATCH"]
+PROGRAM = os.path.join(BUILD, "shell", "talvern")
+SIMULATOR = os.path.join(BUILD, "tools", "talvern-progsim")
+TABLE_TOOL = os.path.join(BUILD, "tools", "talvern-dbf")
+BOX_ROLES = ("alert", "dialog")
+
+
+class Failure(Exception):
+    """What the driver found wrong; run() prints it and exits 1."""
+
+
+def wait_for(condition, what, timeout=20.0):
+    """Polls condition until it returns something true; fails naming what after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    failure = ""
+    while True:
+        try:
+            result = condition()
+        except Exception as error:  # the tree may be changing under the poll
+            result, failure = None, f" ({error})"
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure(f"gave up waiting for {what}{failure}")
+        time.sleep(0.05)
+
+
+def key(*names):
+    """Presses keys in the window that has the focus, as an operator's keyboard does."""
+    subprocess.run(["xdotool", "key", "--delay", "40", *names], check=True)
+
+
+def type_text(text):
+    subprocess.run(["xdotool", "type", "--delay", "40", text], check=True)
+
+
+class Program:
+    """The program started in a site folder, with the accessibility switched on."""
+
+    def __init__(self, site=SITE, args=(), env=None):
+        environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                           QT_ACCESSIBILITY="1")
+        environment.update(env or {})
+        self.log = open(os.path.join(SCRATCH, f"talvern-{time.monotonic_ns()}.log"), "w+")
+        self.process = subprocess.Popen([PROGRAM, *args], cwd=site, env=environment,
+                                        stdout=self.log, stderr=subprocess.STDOUT)
+        self._app = None
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def output(self):
+        self.log.flush()
+        self.log.seek(0)
+        return self.log.read()
+
+    def expect_alive(self, where):
+        if not self.alive():
+            raise Failure(f"the program ended ({self.process.returncode}) {where}; it wrote:\n{self.output()}")
+
+    def wait_ended(self, timeout=10.0):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program was still running {timeout} s later")
+
+    def stop(self):
+        if self.alive():
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def app(self):
+        """The program's node on the accessibility bus (by process, so a restarted one is not confused)."""
+        if self._app is None:
+            pid = self.process.pid
+            self._app = wait_for(
+                lambda: next((a for a in tree.root.applications() if a.get_process_id() == pid), None),
+                "the program on the accessibility bus")
+        return self._app
+
+    def main_window(self):
+        return wait_for(lambda: next((w for w in self.app().children if w.roleName == "frame"), None),
+                        "the main window")
+
+    def boxes(self):
+        """The message boxes and dialogs showing now."""
+        found = []
+        for window in self.app().children:
+            try:
+                if window.roleName in BOX_ROLES and window.showing:
+                    found.append(window)
+            except Exception:
+                pass
+        return found
+
+    def wait_box(self, title=None, timeout=20.0):
+        def showing():
+            self.expect_alive("while a box was awaited")
+            return next((b for b in self.boxes() if title is None or b.name == title), None)
+        return wait_for(showing, f"a box {title or ''}".strip(), timeout)
+
+    def wait_no_box(self, timeout=10.0):
+        wait_for(lambda: not self.boxes(), "the boxes to close", timeout)
+
+    def login(self, password):
+        """Types the password into the locked window and confirms, as an operator does."""
+        window = self.main_window()
+        entry = wait_for(lambda: window.child(name="Hasło", roleName="password text"), "the password entry")
+        entry.grabFocus()
+        type_text(password)
+        key("Return")
+
+
+def box_text(box):
+    """The texts a box shows (its labels), joined by new lines."""
+    labels = box.findChildren(lambda n: n.roleName in ("label", "static") and bool(n.name))
+    return "\n".join(label.name for label in labels)
+
+
+def shoot(file, x=0, y=0, width=None, height=None):
+    """Saves the X server's screen (or part of it) as a PNG file, from outside the program."""
+    import gi
+    gi.require_version("Gdk", "3.0")
+    from gi.repository import Gdk
+    root = Gdk.get_default_root_window()
+    width = width or root.get_width()
+    height = height or root.get_height()
+    picture = Gdk.pixbuf_get_from_window(root, x, y, width, height)
+    if picture is None:
+        raise Failure(f"could not take {file}")
+    picture.savev(file, "png", [], [])
+    return picture
+
+
+class Simulator:
+    """The simulated card programmer on a pseudo-terminal, registered as COM<com> for this user."""
+
+    def __init__(self, com=1, args=()):
+        self.com = com
+        self.log = os.path.join(SCRATCH, f"programmer-{com}.log")
+        self.process = subprocess.Popen([SIMULATOR, "--com", str(com), "--log", self.log, *args])
+        time.sleep(0.5)
+
+    def control(self, *command):
+        subprocess.run([SIMULATOR, "--com", str(self.com), *command], check=True)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+
+def run(main):
+    """Runs a driver's main(); a Failure is printed and makes the exit status 1."""
+    try:
+        status = main()
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        status = 1
+    sys.exit(status or 0)
