@@ -12,7 +12,8 @@ DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     // Typed text is the field's value, never a new entry of the pick list.
     setInsertPolicy(QComboBox::NoInsert);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::store);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::storeTyped);
+    connect(lineEdit(), &QLineEdit::returnPressed, this, &DBComboBox::commit);
     connect(this, &QComboBox::activated, this, [this](int index) { store(itemText(index)); });
 }
 
@@ -54,6 +55,9 @@ void DBComboBox::showField() {
     if (m_storing) {
         return;
     }
+    // The table moved or changed under the box: whatever was typed and not stored is gone.
+    m_before.reset();
+    m_pending = false;
     const QString value = m_link.text().trimmed();
     if (value != currentText()) {
         const QSignalBlocker quiet(this);
@@ -65,9 +69,41 @@ void DBComboBox::store(const QString& text) {
     m_storing = true;
     const bool stored = m_link.setText(text);
     m_storing = false;
+    m_before.reset();
+    m_pending = false;
     if (!stored) {
         showField();
     }
+}
+
+void DBComboBox::storeTyped(const QString& text) {
+    m_storing = true;
+    if (!m_before) {
+        m_before = m_link.text();
+    }
+    // Each keystroke is checked without a word to the operator: "1" on the way to "15" is stored, "a"
+    // on the way to a mistake is not, and the field goes back to its value from before the typing.
+    m_pending = text.trimmed().isEmpty() || !m_link.trySetText(text);
+    if (m_pending && m_link.text() != *m_before) {
+        m_link.trySetText(*m_before);
+    }
+    m_storing = false;
+}
+
+bool DBComboBox::commit() {
+    if (!m_pending) {
+        return true;
+    }
+    const QString text = currentText();
+    bool stored = true;
+    if (!text.trimmed().isEmpty()) {
+        // The table's own message, quoting the whole text typed.
+        m_storing = true;
+        stored = m_link.setText(text);
+        m_storing = false;
+    }
+    showField();
+    return stored;
 }
 
 } // namespace talvern

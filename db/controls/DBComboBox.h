@@ -1,12 +1,18 @@
 #pragma once
 // A drop-down box with an edit field and a pick list, bound to a field of the current record. The
-// value picked from the list or typed into the edit field goes into the field as text; a value the
-// field cannot hold (a word in a number field) is refused with the table's message and the box shows
-// the field's value again. A read-only box neither opens its list nor takes typing.
+// value picked from the list goes into the field at once, and so does typed text as long as the field
+// can hold it. Typed text the field cannot hold (a word in a number field, or half of one) stays in
+// the box only, and the field keeps the value it had before the typing began; when the typing is done
+// (Return, or commit() by the page's Confirm) such text is refused with the table's message, which
+// quotes all of it, and the box shows the field's value again. An emptied box changes nothing. A move
+// of the table's cursor drops text that was never stored. A read-only box neither opens its list nor
+// takes typing.
 
 #include "FieldLink.h"
 
 #include <QComboBox>
+
+#include <optional>
 
 namespace talvern {
 
@@ -23,6 +29,10 @@ public:
 
     void showPopup() override;
 
+    // Ends the typing: text the field could not take is refused with the table's message and the box
+    // shows the field again. False when something was refused.
+    bool commit();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -30,10 +40,15 @@ protected:
 private:
     void showField();
     void store(const QString& text);
+    void storeTyped(const QString& text);
 
     FieldLink m_link;
     bool m_readOnly = false;
     bool m_storing = false;
+    // While typing: the field's value before the typing began, and whether the box holds text the
+    // field did not take.
+    std::optional<QString> m_before;
+    bool m_pending = false;
 };
 
 } // namespace talvern

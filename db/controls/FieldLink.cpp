@@ -78,6 +78,19 @@ bool FieldLink::setText(const QString& value) const {
     return change([&](db::TField& field) { field.setAsString(utf8); });
 }
 
+bool FieldLink::trySetText(const QString& value) const {
+    if (!m_table) {
+        return false;
+    }
+    try {
+        m_table->edit();
+        m_table->fieldByName(m_fieldName.toStdString()).setAsString(value.toStdString());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool FieldLink::setBoolean(bool value) const {
     return change([&](db::TField& field) { field.setAsBoolean(value); });
 }

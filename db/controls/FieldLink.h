@@ -41,6 +41,9 @@ public:
     // the operator has then seen the table's message.
     bool setText(const QString& value) const;
     bool setBoolean(bool value) const;
+    // As setText, but a refusal is only reported by the result: nothing is shown to the operator. For a
+    // box that checks a value while it is being typed and reports it when the typing is done.
+    bool trySetText(const QString& value) const;
 
 private:
     bool change(const std::function<void(db::TField&)>& set) const;

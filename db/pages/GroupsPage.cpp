@@ -3,12 +3,12 @@
 #include "ui_GroupsPage.h"
 
 #include "DisplaySuspension.h"
+#include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
 #include "StandardTables.h"
 #include "StoreChange.h"
 #include "SystemColours.h"
-#include "UserNumbers.h"
 
 #include <unordered_set>
 
@@ -34,6 +34,8 @@ constexpr int kFirstAccessPosition = 3;
 GroupsPage::GroupsPage(db::TTable& groups, db::TTable& users, db::TTable& readers, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::GroupsPage>()), m_groups(groups), m_users(users), m_readers(readers) {
     m_ui->setupUi(this);
+    // Typing a name or ticking a reader in an empty table begins a group as Add does, numbered.
+    groups.setNewRecordFiller(db::fillNewGroup);
     m_ui->DBGrid2->bind(groups, {{QStringLiteral("NAME"), 192}});
     m_ui->DBMemo2->bind(groups, QStringLiteral("NOTES"));
     m_ui->DBEdit6->bind(groups, QStringLiteral("NAME"));
@@ -100,15 +102,10 @@ void GroupsPage::SpeedButton6Click() {
 }
 
 void GroupsPage::Button1Click() {
-    const std::int64_t number = db::nextNumberIn(m_groups, "ID_grupy");
-    // Filled and stored in one step; the boxes show the new group, every reader box clear, once stored.
+    // The new group comes with the next number, the name "Group " and that number, and every reader box
+    // clear (fillNewGroup). Stored in one step; the boxes show it once stored.
     DisplaySuspension quiet(m_groups);
     m_groups.append();
-    m_groups.fieldByName("ID_Grupy").setAsInteger(number);
-    m_groups.fieldByName("NAME").setAsString("Group " + std::to_string(number));
-    for (int reader = 1; reader <= kReaderCount; ++reader) {
-        m_groups.fieldByName("p" + std::to_string(reader)).setAsBoolean(false);
-    }
     m_groups.post();
 }
 

@@ -11,7 +11,32 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <memory>
+
 namespace talvern::pages {
+
+namespace {
+
+// The mode follows the button's state, however it went down: a click, a key, or an assistive tool's
+// "Toggle" (which changes the state without any click). A press of the button already down changes no
+// state; its click runs the action again.
+void runOnPress(QAbstractButton& button, const std::function<void()>& action) {
+    auto downAtPress = std::make_shared<bool>(false);
+    QObject::connect(&button, &QAbstractButton::pressed, &button,
+                     [&button, downAtPress] { *downAtPress = button.isChecked(); });
+    QObject::connect(&button, &QAbstractButton::toggled, &button, [action](bool down) {
+        if (down) {
+            OperatorMessages::runHandler(action);
+        }
+    });
+    QObject::connect(&button, &QAbstractButton::clicked, &button, [action, downAtPress] {
+        if (*downAtPress) {
+            OperatorMessages::runHandler(action);
+        }
+    });
+}
+
+} // namespace
 
 void joinModeButtons(QAbstractButton& edit, const std::function<void()>& onEdit, QAbstractButton& confirm,
                      const std::function<void()>& onConfirm) {
@@ -24,9 +49,8 @@ void joinModeButtons(QAbstractButton& edit, const std::function<void()>& onEdit,
         // Like a tool bar button, the pair never takes the focus from the box being typed into.
         button->setFocusPolicy(Qt::NoFocus);
     }
-    QObject::connect(&edit, &QAbstractButton::clicked, &edit, [onEdit] { OperatorMessages::runHandler(onEdit); });
-    QObject::connect(&confirm, &QAbstractButton::clicked, &confirm,
-                     [onConfirm] { OperatorMessages::runHandler(onConfirm); });
+    runOnPress(edit, onEdit);
+    runOnPress(confirm, onConfirm);
 }
 
 void setWritable(QWidget& box, bool writable) {

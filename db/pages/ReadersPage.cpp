@@ -3,11 +3,11 @@
 #include "ui_ReadersPage.h"
 
 #include "DisplaySuspension.h"
+#include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
 #include "SystemColours.h"
 
-#include <set>
 
 namespace talvern {
 
@@ -22,6 +22,8 @@ const QStringList kRelayTimes = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8", 
 ReadersPage::ReadersPage(db::TTable& readers, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::ReadersPage>()), m_readers(readers) {
     m_ui->setupUi(this);
+    // Typing into an empty table begins a reader as Add does, numbered and with its relay time.
+    readers.setNewRecordFiller(db::fillNewReader);
     m_ui->DBComboBox1->addItems(kRelayTimes);
     m_ui->DBGrid3->bind(readers, {{QStringLiteral("NAME"), 146}, {QStringLiteral("TIME"), 0}});
     m_ui->DBMemo3->bind(readers, QStringLiteral("MIEJSCE"));
@@ -101,6 +103,8 @@ void ReadersPage::SpeedButton1Click() {
 }
 
 void ReadersPage::SpeedButton2Click() {
+    // A relay time typed but not taken is refused now, quoting it; the reader keeps its stored time.
+    m_ui->DBComboBox1->commit();
     m_readers.refresh();
     m_ui->Button6->setEnabled(false);
     m_ui->Button8->setEnabled(false);
@@ -118,17 +122,7 @@ void ReadersPage::Button6Click() {
     {
         DisplaySuspension quiet(m_readers);
         m_readers.first();
-        const int numberField = m_readers.fieldByName("ID_CZYT").index();
-        std::set<std::int64_t> taken;
-        for (int row = 1; row <= m_readers.recordCount(); ++row) {
-            taken.insert(m_readers.integerAt(row, numberField));
-        }
-        for (int candidate = 1; candidate <= kHighestReaderNumber; ++candidate) {
-            if (!taken.count(candidate)) {
-                number = candidate;
-                break;
-            }
-        }
+        number = db::lowestFreeReaderNumber(m_readers, kHighestReaderNumber);
         if (number == 0 && !m_readers.isEmpty()) {
             // The search for a free number ends on the last reader it found: the one numbered 96.
             m_readers.locate("ID_CZYT", std::to_string(kHighestReaderNumber), true);
@@ -138,13 +132,10 @@ void ReadersPage::Button6Click() {
         OperatorMessages::show(QStringLiteral("Maksymalny numer czytnika to 96."), QStringLiteral("Error"));
         return;
     }
+    // The new reader comes with that number, the name "Reader " and the number, relay time 2 and both
+    // options false (fillNewReader).
     DisplaySuspension quiet(m_readers);
     m_readers.append();
-    m_readers.fieldByName("ID_CZYT").setAsInteger(number);
-    m_readers.fieldByName("TIME").setAsInteger(2);
-    m_readers.fieldByName("NAME").setAsString("Reader " + std::to_string(number));
-    m_readers.fieldByName("PROX").setAsBoolean(false);
-    m_readers.fieldByName("EMULACJA").setAsBoolean(false);
     m_readers.post();
 }
 

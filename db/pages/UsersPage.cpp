@@ -3,16 +3,18 @@
 #include "ui_UsersPage.h"
 
 #include "DisplaySuspension.h"
+#include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
 #include "SystemColours.h"
-#include "UserNumbers.h"
 
 namespace talvern {
 
 UsersPage::UsersPage(db::TTable& users, db::TTable& groups, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::UsersPage>()), m_users(users), m_groups(groups) {
     m_ui->setupUi(this);
+    // Typing a name into an empty table begins a user as Add does, with a number and no duplicate.
+    users.setNewRecordFiller(db::fillNewUser);
     m_ui->DBGrid1->bind(users, {{QStringLiteral("NUMBER"), 83},
                                 {QStringLiteral("SURNAME"), 185},
                                 {QStringLiteral("NAME"), 153},
@@ -103,13 +105,10 @@ void UsersPage::Button9Click() {
     }
     setBoxesWritable(true);
 
-    // The number comes from the whole table: a table brought from elsewhere need not be in number
-    // order. The cursor ends on the last user, and group tracking follows it once display resumes, so
-    // the new user joins the last user's group when that group exists.
-    std::int64_t number = 0;
+    // The cursor ends on the last user, and group tracking follows it once display resumes, so the new
+    // user joins the last user's group when that group exists.
     {
         DisplaySuspension quiet(m_users);
-        number = db::nextUserNumber(m_users);
         m_users.last();
     }
 
@@ -119,9 +118,9 @@ void UsersPage::Button9Click() {
         m_groups.isOpen() && (!m_groups.isEmpty() || m_groups.state() == db::TTable::State::Insert)
             ? m_groups.fieldByName("NAME").asString()
             : std::string();
+    // The new user comes with the next NUMBER (from the whole table: a table brought from elsewhere
+    // need not be in number order) and INDEX 0 (fillNewUser).
     m_users.append();
-    m_users.fieldByName("NUMBER").setAsInteger(number);
-    m_users.fieldByName("INDEX").setAsInteger(0);
     m_users.fieldByName("GROUP").setAsString(group);
     m_users.post();
 }

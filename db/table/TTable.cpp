@@ -197,7 +197,8 @@ void TTable::enableControls() {
 
 bool TTable::isModified() const {
     if (m_state == State::Insert) {
-        if (m_buffer != m_file->blankRecord()) {
+        // Against the record as append() began it, filled or blank.
+        if (m_buffer != m_original) {
             return true;
         }
         return std::any_of(m_memos.begin(), m_memos.end(), [](const auto& m) { return !m.second.empty(); });
@@ -343,7 +344,24 @@ void TTable::append() {
     m_buffer = m_file->blankRecord();
     m_original = m_buffer;
     m_memos.clear();
-    setState(State::Insert);
+    if (!m_newRecordFiller) {
+        setState(State::Insert);
+        notify(TableEvent::RecordMoved);
+        return;
+    }
+    // A box that saw the record half-filled could store it, so listeners hear of it once it is filled.
+    ++m_disabled;
+    try {
+        setState(State::Insert);
+        m_newRecordFiller(*this);
+    } catch (...) {
+        --m_disabled;
+        cancel();
+        throw;
+    }
+    --m_disabled;
+    m_original = m_buffer;
+    notify(TableEvent::StateChanged);
     notify(TableEvent::RecordMoved);
 }
 

@@ -5,6 +5,7 @@
 #include "TableChange.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -127,6 +128,11 @@ public:
     void post();
     // Drops the change or append under way.
     void cancel();
+    // Fills every record append() begins (also the append that edit() begins on an empty table) with the
+    // values a new record of this table must have, whoever begins it: numbers a record cannot do without.
+    // Listeners see the new record once it is filled. What the filler sets is the record's starting
+    // point: an append that nothing changes after it is still dropped by a move or refresh.
+    void setNewRecordFiller(std::function<void(TTable&)> filler) { m_newRecordFiller = std::move(filler); }
     // Marks the current record deleted (it keeps its place in the file). The cursor moves to the following
     // record, or to the preceding one when the last was removed. Throws DbfError on an empty table.
     void deleteRecord();
@@ -199,6 +205,7 @@ private:
     std::uint64_t m_changeCount = 0;
     std::uint64_t m_storedChangeCount = 0;
     TableNotifier m_notifier;
+    std::function<void(TTable&)> m_newRecordFiller;
 };
 
 } // namespace talvern::db

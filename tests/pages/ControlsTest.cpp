@@ -192,10 +192,17 @@ void ControlsTest::relayTimeBoxRefusesTextThatIsNoNumber() {
     DBComboBox box;
     box.bind(site.readers, "TIME");
     box.lineEdit()->selectAll();
-    QTest::keyClicks(box.lineEdit(), "x");
-    // The table's own message; the box shows the field's value again and the file is unchanged.
+    QTest::keyClicks(box.lineEdit(), "x1");
+    // Nothing is said while typing, and the field keeps its value.
+    QVERIFY(site.messages.isEmpty());
+    QCOMPARE(box.currentText(), QStringLiteral("x1"));
+    QCOMPARE(site.readers.fieldByName("TIME").asString(), std::string("7"));
+    // Return ends the typing: the table's own message, quoting all that was typed; the box shows the
+    // field's value again and the file is unchanged.
+    QTest::keyClick(box.lineEdit(), Qt::Key_Return);
     QCOMPARE(site.messages.size(), 1);
     QVERIFY(site.messages[0].text.contains("TIME"));
+    QVERIFY2(site.messages[0].text.contains("x1"), qPrintable(site.messages[0].text));
     QCOMPARE(box.currentText(), QStringLiteral("7"));
     site.readers.refresh();
     QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), QStringList{"7"});

@@ -1,0 +1,202 @@
+// What an operator's typing and an assistive tool's actions leave in the tables: the Edit and Confirm
+// buttons work the mode by their state, a record begun by typing into an empty table is numbered as
+// Add numbers it, and a relay time the table refuses leaves the stored one as it was.
+
+#include "Pages.h"
+#include "Site.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <memory>
+
+using namespace talvern;
+using talvern::test::Site;
+
+namespace {
+
+template <typename T = QWidget> T* control(QWidget& page, const char* name) {
+    T* found = page.findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        qFatal("no control %s", name);
+    }
+    return found;
+}
+
+// The "Toggle" a screen reader or test tool sends: it changes the button's state without a click.
+void toggle(QWidget& page, const char* button) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control(page, button));
+    QVERIFY(accessible && accessible->actionInterface());
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+
+struct OwnedPages {
+    explicit OwnedPages(Site& site) : pages(createTablePages(site.users, site.readers, site.groups)) {}
+    ~OwnedPages() {
+        delete pages.users;
+        delete pages.groups;
+        delete pages.readers;
+    }
+    QWidget* page(int index) const {
+        return index == 0 ? static_cast<QWidget*>(pages.users)
+               : index == 1 ? static_cast<QWidget*>(pages.groups) : static_cast<QWidget*>(pages.readers);
+    }
+    TablePages pages;
+};
+
+} // namespace
+
+class TypedInputTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void modeFollowsTheButtonsToggle_data();
+    void modeFollowsTheButtonsToggle();
+    void recordBegunByTypingIsNumbered_data();
+    void recordBegunByTypingIsNumbered();
+    void refusedRelayTimeLeavesTheStoredOne_data();
+    void refusedRelayTimeLeavesTheStoredOne();
+};
+
+void TypedInputTest::modeFollowsTheButtonsToggle_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("confirm");
+    QTest::addColumn<QString>("add");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("users") << 0 << "SpeedButton4" << "SpeedButton3" << "Button9" << "DBMemo1";
+    QTest::newRow("groups") << 1 << "SpeedButton5" << "SpeedButton6" << "Button1" << "DBEdit6";
+    QTest::newRow("readers") << 2 << "SpeedButton1" << "SpeedButton2" << "Button6" << "DBEdit3";
+}
+
+void TypedInputTest::modeFollowsTheButtonsToggle() {
+    QFETCH(int, page);
+    QFETCH(QString, edit);
+    QFETCH(QString, confirm);
+    QFETCH(QString, add);
+    QFETCH(QString, box);
+    Site site;
+    site.addReader(1, "Gate");
+    OwnedPages pages(site);
+    QWidget& shown = *pages.page(page);
+    const auto writable = [&] {
+        QWidget* w = control(shown, qPrintable(box));
+        if (auto* line = qobject_cast<QLineEdit*>(w)) {
+            return !line->isReadOnly();
+        }
+        return !w->property("readOnly").toBool();
+    };
+    QVERIFY(!control(shown, qPrintable(add))->isEnabled());
+
+    toggle(shown, qPrintable(edit));
+    QVERIFY(control<QAbstractButton>(shown, qPrintable(edit))->isChecked());
+    QVERIFY(control(shown, qPrintable(add))->isEnabled());
+    QVERIFY(writable());
+    // A Toggle of the button already down changes nothing.
+    toggle(shown, qPrintable(edit));
+    QVERIFY(control<QAbstractButton>(shown, qPrintable(edit))->isChecked());
+    QVERIFY(control(shown, qPrintable(add))->isEnabled());
+
+    toggle(shown, qPrintable(confirm));
+    QVERIFY(control<QAbstractButton>(shown, qPrintable(confirm))->isChecked());
+    QVERIFY(!control(shown, qPrintable(add))->isEnabled());
+    QVERIFY(!writable());
+    QVERIFY(site.messages.isEmpty());
+}
+
+void TypedInputTest::recordBegunByTypingIsNumbered_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("edit"); // empty: the box is writable from the start
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("typedField");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QStringList>("values");
+    QTest::newRow("users, first name right after unlocking")
+        << 0 << QString() << "DBEdit8" << "osoby.dbf" << "SURNAME" << QStringList{"NUMBER", "INDEX"}
+        << QStringList{"1", "0"};
+    QTest::newRow("groups, name") << 1 << "SpeedButton5" << "DBEdit6" << "grupa.dbf" << "NAME"
+                                  << QStringList{"ID_GRUPY", "P1", "P96"} << QStringList{"1", "False", "False"};
+    QTest::newRow("readers, name") << 2 << "SpeedButton1" << "DBEdit3" << "sprzet.dbf" << "NAME"
+                                   << QStringList{"ID_CZYT", "TIME", "PROX", "EMULACJA"}
+                                   << QStringList{"1", "2", "False", "False"};
+}
+
+void TypedInputTest::recordBegunByTypingIsNumbered() {
+    QFETCH(int, page);
+    QFETCH(QString, edit);
+    QFETCH(QString, box);
+    QFETCH(QString, table);
+    QFETCH(QString, typedField);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, values);
+    Site site;
+    OwnedPages pages(site);
+    QWidget& shown = *pages.page(page);
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    if (!edit.isEmpty()) {
+        QTest::mouseClick(control<QAbstractButton>(shown, qPrintable(edit)), Qt::LeftButton);
+    }
+    auto* line = control<QLineEdit>(shown, qPrintable(box));
+    line->setFocus();
+    QTest::keyClicks(line, "Anna");
+    // The Confirm of each page stores what the refresh of the name boxes has not stored yet.
+    site.users.refresh();
+    site.groups.refresh();
+    site.readers.refresh();
+    const QJsonArray stored = site.storedRecords(table);
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0][typedField].toString(), QStringLiteral("Anna"));
+    for (int i = 0; i < fields.size(); ++i) {
+        QCOMPARE(stored[0][fields[i]].toVariant().toString(), values[i]);
+    }
+    QVERIFY(site.messages.isEmpty());
+}
+
+void TypedInputTest::refusedRelayTimeLeavesTheStoredOne_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("a word") << "abc" << "2" << true;
+    QTest::newRow("a number, then a letter") << "1a" << "2" << true;
+    QTest::newRow("nothing") << "" << "2" << false;
+    QTest::newRow("a number") << "15" << "15" << false;
+}
+
+void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, refused);
+    Site site;
+    site.addReader(1, "Gate", 2);
+    site.addReader(2, "Door", 5);
+    site.readers.first();
+    OwnedPages pages(site);
+    QWidget& page = *pages.pages.readers;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
+    auto* time = control<QComboBox>(page, "DBComboBox1");
+    time->lineEdit()->setFocus();
+    time->lineEdit()->selectAll();
+    QTest::keyClick(time->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(time->lineEdit(), typed);
+    QVERIFY(site.messages.isEmpty()); // nothing is said while typing
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton2"), Qt::LeftButton);
+
+    QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), (QStringList{stored, "5"}));
+    QCOMPARE(site.messages.size(), refused ? 1 : 0);
+    if (refused) {
+        QVERIFY2(site.messages[0].text.contains(QStringLiteral("\"%1\"").arg(typed)),
+                 qPrintable(site.messages[0].text));
+    }
+    site.readers.first();
+    QCOMPARE(time->currentText(), stored);
+}
+
+QTEST_MAIN(TypedInputTest)
+#include "TypedInputTest.moc"
