@@ -37,7 +37,10 @@ THandle TspCustomSerialComm::CreateHandle() {
         return fd;
     }
     m_lastOpenError = -fd;
-    ReportFatalError(1, 0, "Device \"" + GetPortName() + "\" Open Error !!!\r" + systemErrorText(-fd), false);
+    // The second line names the device tried, so that the operator can tell which adapter of the
+    // user's port map is missing or busy: "/dev/ttyUSB0: No such file or directory".
+    const std::string tried = path.empty() ? std::string() : path + ": ";
+    ReportFatalError(1, 0, "Device \"" + GetPortName() + "\" Open Error !!!\r" + tried + systemErrorText(-fd), false);
     return INVALID_HANDLE_VALUE;
 }
 

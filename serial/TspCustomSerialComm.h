@@ -6,7 +6,7 @@
 // without becoming the controlling terminal, and for exclusive use (flock and TIOCEXCL): a
 // second opener, another TALVERN or another program, gets the open error.
 //
-// The open error's text is "Device \"COM<n>\" Open Error !!!\r<system error text>".
+// The open error's text is "Device \"COM<n>\" Open Error !!!\r<device path>: <system error text>".
 
 #include "ComPortMap.h"
 #include "TspCustomComm.h"

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTabWidget>
@@ -14,6 +16,7 @@ namespace {
 constexpr auto C = CaptionTarget::Control;
 constexpr auto T = CaptionTarget::Tab;
 constexpr auto G = CaptionTarget::Column;
+constexpr auto N = CaptionTarget::Name;
 
 constexpr CaptionEntry kCaptions[] = {
     // Window level
@@ -42,6 +45,7 @@ constexpr CaptionEntry kCaptions[] = {
     {"DBGrid1", G, 1, "Imię"},
     {"DBGrid1", G, 2, "Nazwisko"},
     {"DBGrid1", G, 3, "Grupa"},
+    {"DBGrid1", N, 0, "Osoby"},
     // Groups page
     {"Label5", C, 0, "Dostęp do czytników o numerach:"},
     {"Label6", C, 0, "Uwagi"},
@@ -53,6 +57,7 @@ constexpr CaptionEntry kCaptions[] = {
     {"Button13", C, 0, "Zaznacz wszystko"},
     {"Button14", C, 0, "Brak dostepu"},
     {"DBGrid2", G, 0, "Nazwa grupy"},
+    {"DBGrid2", N, 0, "Grupy"},
     // Readers page, with the configuration-card box
     {"GroupBox3", C, 0, "Parametry czytnika"},
     {"Label10", C, 0, "Nazwa czytnika"},
@@ -73,6 +78,7 @@ constexpr CaptionEntry kCaptions[] = {
     {"Label15", C, 0, "Uwagi"},
     {"DBGrid3", G, 0, "Nazwa"},
     {"DBGrid3", G, 1, "Czas"},
+    {"DBGrid3", N, 0, "Czytniki"},
     // Settings page
     {"GroupBox4", C, 0, "Kod systemowy"},
     {"GroupBox2", C, 0, "Hasło administratora programu"},
@@ -109,6 +115,13 @@ bool write(QWidget& root, const CaptionEntry& entry, const QString& caption) {
             // A label grows to show its whole caption, as the layout's labels size themselves.
             if (label->sizeHint().width() > label->width())
                 label->resize(label->sizeHint().width(), label->height());
+            // A drop-down box is named by its label, and so are its pick list and typing field, which
+            // a screen reader meets as controls of their own.
+            if (auto* box = qobject_cast<QComboBox*>(label->buddy())) {
+                box->view()->setAccessibleName(caption);
+                if (box->lineEdit())
+                    box->lineEdit()->setAccessibleName(caption);
+            }
             return true;
         }
         return false;
@@ -125,6 +138,9 @@ bool write(QWidget& root, const CaptionEntry& entry, const QString& caption) {
             return false;
         return grid->model()->setHeaderData(entry.index, Qt::Horizontal, caption, Qt::DisplayRole);
     }
+    case CaptionTarget::Name:
+        control->setAccessibleName(caption);
+        return true;
     }
     return false;
 }
@@ -142,6 +158,8 @@ QString describe(const CaptionEntry& entry) {
         return QStringLiteral("%1 tab %2").arg(name).arg(entry.index);
     case CaptionTarget::Column:
         return QStringLiteral("%1 column %2").arg(name).arg(entry.index);
+    case CaptionTarget::Name:
+        return QStringLiteral("%1 name").arg(name);
     }
     return name;
 }
@@ -175,6 +193,8 @@ QString currentCaption(QWidget& root, const CaptionEntry& entry) {
         if (auto* grid = qobject_cast<QAbstractItemView*>(control); grid && grid->model())
             return grid->model()->headerData(entry.index, Qt::Horizontal, Qt::DisplayRole).toString();
         return {};
+    case CaptionTarget::Name:
+        return control->accessibleName();
     }
     return {};
 }

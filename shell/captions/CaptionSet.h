@@ -16,6 +16,7 @@ enum class CaptionTarget {
     Control, // the text of a label or button, the title of a group box
     Tab,     // the page name at index of a notebook
     Column,  // the title of column index of a grid
+    Name,    // the accessible name of a control without a caption of its own (a grid: its tab's)
 };
 
 struct CaptionEntry {

@@ -9,6 +9,7 @@
 #include "Pages.h"
 #include "Pictures.h"
 #include "SettingsPage.h"
+#include "SpokenText.h"
 #include "StandardTables.h"
 #include "TForm2.h"
 #include "ui_TForm1.h"
@@ -151,9 +152,10 @@ void TForm1::buildWorkingLayout() {
     // The status bar carries one full-width line of text and no size grip.
     m_menu->Status->setFixedHeight(kStatusBarHeight);
     m_menu->Status->setSizeGripEnabled(false);
-    m_statusText = new QLabel(m_statusLine, m_menu->Status);
+    m_statusText = new QLabel(m_menu->Status);
     m_statusText->setObjectName(QStringLiteral("StatusText"));
     m_statusText->setAccessibleName(QStringLiteral("Stan połączenia"));
+    showSpokenText(*m_statusText, m_statusLine);
     m_menu->Status->addWidget(m_statusText, 1);
     if (!m_pendingTrace.isEmpty()) {
         m_notebook->Memo1->setPlainText(m_pendingTrace);
@@ -321,7 +323,7 @@ QAction* TForm1::COM41() const { return m_menu ? m_menu->COM41 : nullptr; }
 void TForm1::setStatusText(const QString& text) {
     m_statusLine = text;
     if (m_statusText)
-        m_statusText->setText(text);
+        showSpokenText(*m_statusText, text);
 }
 QString TForm1::statusText() const { return m_statusText ? m_statusText->text() : m_statusLine; }
 

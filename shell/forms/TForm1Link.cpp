@@ -7,6 +7,7 @@
 #include "Gauge.h"
 #include "OperatorMessages.h"
 #include "SiteDefaults.h"
+#include "SpokenText.h"
 #include "TForm3.h"
 #include "TForm4.h"
 #include "programmer/CardOperations.h"
@@ -92,7 +93,7 @@ void TForm1::installProgrammerLink() {
     windows.gauge = [this] { return m_form3 != nullptr ? m_form3->bar2()->value() : 0; };
     windows.showCardInfo = [this](const QString& duplicate) {
         if (m_form4 != nullptr) {
-            m_form4->Label1()->setText(duplicate);
+            showSpokenText(*m_form4->Label1(), duplicate);
             m_form4->show();
         }
     };

@@ -1,6 +1,7 @@
 #include "TForm4.h"
 
 #include "AuxiliaryWindow.h"
+#include "SpokenText.h"
 #include "TDataSource.h"
 #include "ui_TForm4.h"
 
@@ -47,7 +48,8 @@ TForm4::TForm4(db::TDataSource& users, QWidget* parent)
         palette.setColor(QPalette::WindowText, Qt::black);
         value->setPalette(palette);
     }
-    // Each value names itself after its row for a screen reader.
+    // Each value names itself after its row for a screen reader, and carries its text as its
+    // description (showSpokenText).
     m_ui->DBText5->setAccessibleName(QStringLiteral("Nazwisko"));
     m_ui->DBText4->setAccessibleName(QStringLiteral("Lokal"));
     m_ui->DBText3->setAccessibleName(QStringLiteral("Grupa"));
@@ -73,11 +75,11 @@ void TForm4::showEvent(QShowEvent* event) {
 
 void TForm4::showCurrentRecord() {
     db::TTable* table = m_users.dataSet();
-    m_ui->DBText5->setText(fieldText(table, "NAME"));
-    m_ui->DBText4->setText(fieldText(table, "SURNAME"));
-    m_ui->DBText3->setText(fieldText(table, "GROUP"));
-    m_ui->DBText2->setText(fieldText(table, "INDEX"));
-    m_ui->DBText1->setText(fieldText(table, "NUMBER"));
+    showSpokenText(*m_ui->DBText5, fieldText(table, "NAME"));
+    showSpokenText(*m_ui->DBText4, fieldText(table, "SURNAME"));
+    showSpokenText(*m_ui->DBText3, fieldText(table, "GROUP"));
+    showSpokenText(*m_ui->DBText2, fieldText(table, "INDEX"));
+    showSpokenText(*m_ui->DBText1, fieldText(table, "NUMBER"));
 }
 
 } // namespace talvern

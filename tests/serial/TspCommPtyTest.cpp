@@ -236,7 +236,9 @@ TEST_P(TspCommPtyTest, MissingDeviceRaisesTheOpenErrorAndStaysInactive) {
         m_rs.SetActive(true);
         FAIL() << "no error raised";
     } catch (const SerialError& error) {
-        EXPECT_EQ(std::string(error.what()), "Device \"COM3\" Open Error !!!\rNo such file or directory");
+        // The first line names the port, the second the device of the port map that was tried.
+        EXPECT_EQ(std::string(error.what()),
+                  "Device \"COM3\" Open Error !!!\r" + m_map.folder() + "/no-such-device: No such file or directory");
     }
     EXPECT_FALSE(m_rs.Active());
     EXPECT_EQ(m_closes, 0);

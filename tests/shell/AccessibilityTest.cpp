@@ -2,6 +2,7 @@
 // layouts (with whatever pages it carries) and the three secondary windows.
 
 #include "ShellFixture.h"
+#include "TForm4.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -9,6 +10,7 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,6 +70,8 @@ class AccessibilityTest : public QObject {
 private slots:
     void mainWindowInBothLayouts();
     void secondaryWindows();
+    void gridsAndListsSayWhatTheScreenShows();
+    void changingTextsAreReadable();
 };
 
 void AccessibilityTest::mainWindowInBothLayouts() {
@@ -100,6 +104,81 @@ void AccessibilityTest::secondaryWindows() {
         QVERIFY2(missing.isEmpty(), qPrintable(window->objectName() + ": " + missing.join(", ")));
         QVERIFY(!window->windowTitle().isEmpty());
     }
+}
+
+namespace {
+
+QString accessibleText(QWidget* w, QAccessible::Text what) {
+    QAccessibleInterface* accessible = w ? QAccessible::queryAccessibleInterface(w) : nullptr;
+    return accessible ? accessible->text(what) : QStringLiteral("<no %1>").arg(w ? w->objectName() : "control");
+}
+
+void unlock(TForm1& form) {
+    auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    entry->insert(form.adminPassword());
+    QTest::keyClick(entry, Qt::Key_Return);
+}
+
+} // namespace
+
+void AccessibilityTest::gridsAndListsSayWhatTheScreenShows() {
+#ifndef TALVERN_HAVE_PAGES
+    QSKIP("The Users, Groups and Readers pages are not linked into the main window yet");
+#endif
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    unlock(form);
+    QVERIFY(!form.isLocked());
+    // A grid answers to its page's tab; a drop-down box's pick list and typing field to its label.
+    const std::pair<const char*, const char*> grids[] = {{"DBGrid1", "Osoby"}, {"DBGrid2", "Grupy"}, {"DBGrid3", "Czytniki"}};
+    for (const auto& [grid, name] : grids)
+        QCOMPARE(accessibleText(form.findChild<QWidget*>(grid), QAccessible::Name), QString::fromUtf8(name));
+    const std::pair<const char*, const char*> boxes[] = {{"DBComboBox1", "Czas przekaźnika [s]"}, {"DBLB2", "Grupa"}};
+    for (const auto& [name, caption] : boxes) {
+        auto* box = form.findChild<QComboBox*>(name);
+        QVERIFY(box);
+        QCOMPARE(accessibleText(box, QAccessible::Name), QString::fromUtf8(caption));
+        QCOMPARE(accessibleText(box->view(), QAccessible::Name), QString::fromUtf8(caption));
+        if (box->lineEdit())
+            QCOMPARE(accessibleText(box->lineEdit(), QAccessible::Name), QString::fromUtf8(caption));
+    }
+}
+
+void AccessibilityTest::changingTextsAreReadable() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    unlock(form);
+    // The status line says what it is by its name and what the link is doing by its description.
+    form.setStatusText(QStringLiteral("Disconnect..."));
+    auto* status = form.findChild<QLabel*>(QStringLiteral("StatusText"));
+    QVERIFY(status);
+    QCOMPARE(accessibleText(status, QAccessible::Name), QStringLiteral("Stan połączenia"));
+    QCOMPARE(accessibleText(status, QAccessible::Description), QStringLiteral("Disconnect..."));
+
+#ifdef TALVERN_HAVE_PAGES
+    db::TTable& users = form.Table1();
+    // Display suspended while the user goes in: the Users page's name boxes store what they show.
+    users.disableControls();
+    const bool added = OperatorMessages::runHandler([&] {
+        users.append();
+        users.fieldByName("NAME").setAsString("Kowalski");
+        users.fieldByName("GROUP").setAsString("Biuro");
+        users.post();
+    });
+    users.enableControls();
+    QVERIFY2(added, qPrintable(site.messages.empty() ? QString() : site.messages.back().text));
+    TForm4& info = *site.program->Form4;
+    info.show();
+    users.first();
+    const std::pair<const char*, const char*> values[] = {{"DBText5", "Kowalski"}, {"DBText3", "Biuro"}, {"DBText1", "1"}};
+    for (const auto& [label, text] : values)
+        QCOMPARE(accessibleText(info.findChild<QLabel*>(label), QAccessible::Description), QString::fromUtf8(text));
+    QCOMPARE(accessibleText(info.findChild<QLabel*>("DBText3"), QAccessible::Name), QStringLiteral("Grupa"));
+#endif
 }
 
 QTEST_MAIN(AccessibilityTest)
