@@ -79,6 +79,9 @@ void DBComboBox::store(const QString& text) {
 void DBComboBox::storeTyped(const QString& text) {
     m_storing = true;
     if (!m_before) {
+        // The value to go back to is the one the change starts from: on an empty table that is the
+        // relay time a new reader is given, not the empty box.
+        m_link.beginChange();
         m_before = m_link.text();
     }
     // Each keystroke is checked without a word to the operator: "1" on the way to "15" is stored, "a"

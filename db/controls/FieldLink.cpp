@@ -78,6 +78,18 @@ bool FieldLink::setText(const QString& value) const {
     return change([&](db::TField& field) { field.setAsString(utf8); });
 }
 
+bool FieldLink::beginChange() const {
+    if (!m_table) {
+        return false;
+    }
+    try {
+        m_table->edit();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool FieldLink::trySetText(const QString& value) const {
     if (!m_table) {
         return false;

@@ -41,6 +41,9 @@ public:
     // the operator has then seen the table's message.
     bool setText(const QString& value) const;
     bool setBoolean(bool value) const;
+    // Begins a change of the current record (an append, filled as the table fills new records, on an
+    // empty table) without setting anything; false, and nothing shown, when the table refused.
+    bool beginChange() const;
     // As setText, but a refusal is only reported by the result: nothing is shown to the operator. For a
     // box that checks a value while it is being typed and reports it when the typing is done.
     bool trySetText(const QString& value) const;

@@ -59,6 +59,8 @@ private slots:
     void recordBegunByTypingIsNumbered();
     void refusedRelayTimeLeavesTheStoredOne_data();
     void refusedRelayTimeLeavesTheStoredOne();
+    void relayTimeTypedIntoAnEmptyTable_data();
+    void relayTimeTypedIntoAnEmptyTable();
 };
 
 void TypedInputTest::modeFollowsTheButtonsToggle_data() {
@@ -196,6 +198,35 @@ void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
     }
     site.readers.first();
     QCOMPARE(time->currentText(), stored);
+}
+
+void TypedInputTest::relayTimeTypedIntoAnEmptyTable_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("times"); // TIME of every stored reader
+    QTest::addColumn<int>("messages");
+    QTest::newRow("a number makes reader 1") << "5" << QStringList{"5"} << 0;
+    QTest::newRow("a word makes no reader") << "abc" << QStringList{} << 1;
+}
+
+void TypedInputTest::relayTimeTypedIntoAnEmptyTable() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, times);
+    QFETCH(int, messages);
+    Site site;
+    OwnedPages pages(site);
+    QWidget& page = *pages.pages.readers;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
+    auto* time = control<QComboBox>(page, "DBComboBox1");
+    time->lineEdit()->setFocus();
+    QTest::keyClicks(time->lineEdit(), typed);
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton2"), Qt::LeftButton);
+    QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), times);
+    if (!times.isEmpty()) {
+        QCOMPARE(site.storedColumn("sprzet.dbf", "ID_CZYT"), QStringList{"1"});
+    }
+    QCOMPARE(site.messages.size(), messages);
 }
 
 QTEST_MAIN(TypedInputTest)
