@@ -20,12 +20,13 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
-    // The headers and the corner button are parts of the grid a screen reader meets on its own.
-    horizontalHeader()->setAccessibleName(QStringLiteral("Column titles"));
-    verticalHeader()->setAccessibleName(QStringLiteral("Row numbers"));
+    // The headers and the corner button are parts of the grid a screen reader meets on its own; they
+    // are named in the operators' language, as everything else they hear.
+    horizontalHeader()->setAccessibleName(QStringLiteral("Tytuły kolumn"));
+    verticalHeader()->setAccessibleName(QStringLiteral("Numery wierszy"));
     setCornerButtonEnabled(false);
     if (auto* corner = findChild<QAbstractButton*>()) {
-        corner->setAccessibleName(QStringLiteral("Whole table"));
+        corner->setAccessibleName(QStringLiteral("Cała tabela"));
     }
     QPalette silver = palette();
     silver.setColor(QPalette::Base, QColor(192, 192, 192));

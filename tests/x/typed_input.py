@@ -7,6 +7,7 @@ program in a real X server, driven through the accessibility tree:
   enabled), and on "Zatwierdź" back into view mode;
 - on the Readers page, the relay time erased and "abc" typed, "Zatwierdź" refuses "abc" by name and
   sprzet.dbf keeps the reader's TIME 2;
+- the grids and pick lists answer to their Polish captions;
 - the status bar says whether the link is up, and the card information window what card was read.
 
 The tables are read from the files with dbfread, beside the running program.
@@ -93,6 +94,12 @@ def main():
             raise Failure(f"the typed user is stored as {users}")
 
         mode_follows_toggle(window, "Osoby")
+
+        # The grids and pick lists answer to what the screen shows, in Polish.
+        tables = [t.name for t in window.findChildren(lambda n: n.roleName == "table")]
+        lists = {n.name for n in window.findChildren(lambda n: n.roleName == "list")}
+        if tables != ["Osoby", "Grupy", "Czytniki"] or lists != {"Grupa", "Czas przekaźnika [s]"}:
+            raise Failure(f"the grids read {tables} and the pick lists {sorted(lists)}")
 
         # The link's state and a card's values, as a screen reader reads them.
         simulator = Simulator(com=1)
