@@ -193,8 +193,8 @@ void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
     QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), (QStringList{stored, "5"}));
     QCOMPARE(site.messages.size(), refused ? 1 : 0);
     if (refused) {
-        QVERIFY2(site.messages[0].text.contains(QStringLiteral("\"%1\"").arg(typed)),
-                 qPrintable(site.messages[0].text));
+        // All that was typed, not its first letter.
+        QVERIFY2(site.messages[0].text.contains(typed), qPrintable(site.messages[0].text));
     }
     site.readers.first();
     QCOMPARE(time->currentText(), stored);
