@@ -359,6 +359,34 @@ TEST(CursorNotifications, EachOperationTellsWhatChanged) {
     EXPECT_EQ(r.count(TableEvent::RecordMoved), 2); // append moved once; nothing after unsubscribing
 }
 
+// A new record's filler: listeners meet the record filled, what it filled counts as the start (an
+// append nothing changed after it is dropped), and a filler that fails leaves no append under way.
+TEST(CursorNewRecords, FillerFillsBeforeListenersSeeTheRecord) {
+    TempDir dir;
+    TTable t;
+    t.open(makeTable(dir, {"A"}));
+    t.setNewRecordFiller([](TTable& table) { table.fieldByName("ID_CZYT").setAsInteger(7); });
+    std::vector<std::string> seen;
+    auto listener = t.subscribe([&](const TableChange&) { seen.push_back(t.fieldByName("ID_CZYT").asString()); });
+    t.append();
+    EXPECT_EQ(seen, (std::vector<std::string>{"7", "7"})); // state, then the move; never the empty record
+    EXPECT_FALSE(t.isModified());
+    t.first(); // nothing changed after the filler: dropped
+    EXPECT_EQ(t.recordCount(), 1);
+
+    t.append();
+    t.fieldByName("NAME").setAsString("B");
+    EXPECT_TRUE(t.isModified());
+    t.first();
+    EXPECT_EQ(t.recordCount(), 2);
+    EXPECT_EQ(t.valueAt(2, 0), "7");
+
+    t.setNewRecordFiller([](TTable& table) { table.fieldByName("NO_SUCH_FIELD").setAsInteger(1); });
+    EXPECT_THROW(t.append(), DbfError);
+    EXPECT_EQ(t.state(), TTable::State::Browse);
+    EXPECT_EQ(t.fieldByName("NAME").asString(), "A");
+}
+
 TEST(CursorNotifications, ListenerMayUnsubscribeOthersWhileNotified) {
     TempDir dir;
     TTable t;
