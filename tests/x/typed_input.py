@@ -15,9 +15,8 @@ The tables are read from the files with dbfread, beside the running program.
 
 import os
 import subprocess
-import time
-
 import sys
+import time
 
 import pyatspi
 
