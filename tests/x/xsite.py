@@ -23,7 +23,7 @@ SITE = os.environ["TALVERN_SITE"]
 SCRATCH = os.environ["TALVERN_SCRATCH"]
 PROGRAM = os.path.join(BUILD, "shell", "talvern")
 SIMULATOR = os.path.join(BUILD, "tools", "talvern-progsim")
-TABLE_TOOL = os.path.join(BUILD, "tools", "talvern-dbf")
+TABLE_TOOL = os.path.join(BUILD, "tools", "dbf", "talvern-dbf")
 BOX_ROLES = ("alert", "dialog")
 
 
