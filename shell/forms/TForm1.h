@@ -213,6 +213,7 @@ private:
     int m_systemCode = 0;
     QString m_adminPassword;
     QString m_userPassword;
+    bool m_passwordsLoaded = false; // both passwords were read from the settings file
     QString m_oldSystemCodeText;
     // What the start-up steps put into the Settings page's system code entry and what the link put
     // into the status bar and the trace box, for controls made later.

@@ -67,6 +67,7 @@ void TForm1::FormCreate() {
             m_settingsPage->Edit1()->setText(m_systemCodeText);
         m_adminPassword = QString::fromStdString(key->readString("admin"));
         m_userPassword = QString::fromStdString(key->readString("admin2"));
+        m_passwordsLoaded = true;
         m_systemCode = toInteger(systemCodeEntryText());
         setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
         key.reset();
@@ -118,6 +119,16 @@ void TForm1::setOldSystemCodeText(const QString& text) {
 void TForm1::SavePortSetting() { openForWrite("Port").writeInteger("Port", m_portNumber); }
 
 void TForm1::BitBtn1Click() {
+    // Passwords that were never read stand empty, and an empty entry would equal them: until both
+    // are loaded from the settings file, no entry opens the program.
+    if (!m_passwordsLoaded) {
+        OperatorMessages::show(
+            QStringLiteral("Nie można odczytać ustawień z pliku %1.\nProgram pozostaje zablokowany: "
+                           "popraw lub usuń ten plik i uruchom program ponownie.")
+                .arg(QString::fromStdString(SettingsStore::defaultFile().string())),
+            QStringLiteral("Uwaga!"));
+        return;
+    }
     switch (decideLock(m_ui->Edit5->text(), m_adminPassword, m_userPassword)) {
     case LockDecision::Administrator:
         unlock();

@@ -25,6 +25,8 @@ private slots:
     void startupErrors_data();
     void startupErrors();
     void brokenSettingsFileIsShownAndLeftUntouched();
+    void unreadSettingsKeepTheProgramLocked_data();
+    void unreadSettingsKeepTheProgramLocked();
     void tablesThatCannotBeOpenedEndStartup_data();
     void tablesThatCannotBeOpenedEndStartup();
     void secondaryWindowsStartHidden();
@@ -176,6 +178,35 @@ void StartupTest::brokenSettingsFileIsShownAndLeftUntouched() {
     form.setPortNumber(2);
     QVERIFY(!OperatorMessages::runHandler([&] { form.SavePortSetting(); }));
     QCOMPARE(site.settingsBytes(), broken);
+}
+
+void StartupTest::unreadSettingsKeepTheProgramLocked_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::newRow("a garbage line") << QByteArray("\x01\x02 not a settings file at all\r\n");
+    QTest::newRow("an unterminated value")
+        << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"admin\"=\"9\r\n");
+    QTest::newRow("the key's header only") << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft");
+}
+
+void StartupTest::unreadSettingsKeepTheProgramLocked() {
+    // Nothing was loaded, so the passwords stand empty: no entry may open the program, the empty one
+    // above all, and the box says why and which file.
+    QFETCH(QByteArray, settings);
+    Site site;
+    site.writeSettings(settings);
+    TForm1& form = site.start();
+    QVERIFY(form.isLocked());
+    auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    for (const QString& typed : {QString(), QStringLiteral("9"), QStringLiteral("wrong")}) {
+        site.messages.clear();
+        entry->setText(typed);
+        form.BitBtn1Click();
+        QVERIFY2(form.isLocked(), qPrintable(typed));
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+        QVERIFY2(site.messages[0].text.contains(site.settingsFile()), qPrintable(site.messages[0].text));
+    }
+    QCOMPARE(site.settingsBytes(), settings);
 }
 
 void StartupTest::tablesThatCannotBeOpenedEndStartup_data() {
