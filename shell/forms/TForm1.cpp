@@ -117,8 +117,11 @@ void TForm1::setWindowFont() {
 }
 
 void TForm1::buildLayout() {
-    // A fixed-size tool window whose only frame button is the close box.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed-size window whose only frame button is the close box. It is an ordinary window, not a
+    // tool window: Qt leaves tool windows out when it decides whether the last window has closed, so
+    // closing any message box (then the only window Qt counted) would end the program; and a desktop
+    // keeps a tool window out of its task bar, where an operator looks for the program.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // The program sets the icon for all its windows; a window made on its own (in a test) sets it itself.
     if (QApplication::windowIcon().isNull())
         setWindowIcon(pictures::windowIcon());

@@ -38,6 +38,8 @@ def wait_for(condition, what, timeout=20.0):
     while True:
         try:
             result = condition()
+        except Failure:  # the condition found something wrong for good (the program ended)
+            raise
         except Exception as error:  # the tree may be changing under the poll
             result, failure = None, f" ({error})"
         if result:
@@ -54,6 +56,64 @@ def key(*names):
 
 def type_text(text):
     subprocess.run(["xdotool", "type", "--delay", "40", text], check=True)
+
+
+def click(node):
+    """Clicks the middle of a control with the X server's pointer, as an operator's mouse does.
+
+    For what an accessibility action would hold up: a menu item's action runs its handler inside
+    the accessibility call, so a handler that opens a message box would not answer until it closed.
+    """
+    x, y = node.position
+    width, height = node.size
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x + width // 2), str(y + height // 2),
+                    "click", "1"], check=True)
+
+
+def press(node):
+    """Presses a button through the accessibility tree (the program clicks it a moment later)."""
+    for action in ("Press", "Click", "press", "click"):
+        try:
+            node.doActionNamed(action)
+            return
+        except Exception:
+            pass
+    click(node)
+
+
+def is_current(tab):
+    """Whether a page tab is the notebook's current one."""
+    state = tab.getState()
+    if state.contains(pyatspi.STATE_SELECTED) or state.contains(pyatspi.STATE_CHECKED):
+        return True
+    # Qt names the list of tabs after the current one and marks none of them selected.
+    return tab.parent is not None and tab.parent.name == tab.name
+
+
+def show_page(window, name):
+    """Brings the page with the tab name to the front of the notebook."""
+    tab = wait_for(lambda: next((t for t in window.findChildren(lambda n: n.roleName == "page tab")
+                                 if t.name == name and t.showing), None), f"the page tab {name}")
+    for action in ("Switch", "Press"):
+        try:
+            tab.doActionNamed(action)
+            break
+        except Exception:
+            pass
+    wait_for(lambda: is_current(tab), f"the page {name}")
+    return tab
+
+
+def menu_item(program, *path):
+    """Opens a menu of the menu bar and clicks its item: menu_item(program, "Port", "Połącz")."""
+    window = program.main_window()
+    node = wait_for(lambda: window.child(name=path[0], roleName="menu item"), f"the menu {path[0]}")
+    for name in path[1:]:
+        click(node)
+        node = wait_for(lambda: next((n for n in program.app().findChildren(
+            lambda n: n.name == name and n.roleName in ("menu item", "menu")) if n.showing), None),
+            f"the menu item {name}")
+    click(node)
 
 
 class Program:
@@ -126,13 +186,17 @@ class Program:
         return wait_for(showing, f"a box {title or ''}".strip(), timeout)
 
     def wait_no_box(self, timeout=10.0):
-        wait_for(lambda: not self.boxes(), "the boxes to close", timeout)
+        def closed():
+            self.expect_alive("when a box closed")
+            return not self.boxes()
+        wait_for(closed, "the boxes to close", timeout)
 
     def login(self, password):
         """Types the password into the locked window and confirms, as an operator does."""
         window = self.main_window()
         entry = wait_for(lambda: window.child(name="Hasło", roleName="password text"), "the password entry")
         entry.grabFocus()
+        key("ctrl+a")  # what an earlier attempt left there is replaced
         type_text(password)
         key("Return")
 
