@@ -14,14 +14,38 @@
 #include "programmer/ProgrammerLink.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdlib>
 
 namespace talvern {
+
+namespace {
+
+// The card operations hold the main thread through the programmer's pauses, so a window shown just
+// before them would stay unpainted: the X server's first exposure of it is only handled by the event
+// loop. This waits for that exposure (at most a second), handling nothing the operator does, no
+// timers and no port arrivals meanwhile, and then paints the window; later gauge steps are painted
+// at once as they are set.
+void showBeforeTheWrite(QWidget& window) {
+    QWindow* handle = window.windowHandle();
+    QElapsedTimer waited;
+    waited.start();
+    constexpr auto kOnlyWindowEvents =
+        QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers;
+    while (handle != nullptr && !handle->isExposed() && waited.elapsed() < 1000)
+        QCoreApplication::processEvents(kOnlyWindowEvents, 20);
+    window.repaint();
+}
+
+} // namespace
 
 struct TForm1::LinkParts {
     serial::TspComm& rs;
@@ -76,6 +100,7 @@ void TForm1::installProgrammerLink() {
     windows.showTransfer = [this] {
         if (m_form3 != nullptr) {
             m_form3->show();
+            showBeforeTheWrite(*m_form3);
         }
     };
     windows.hideTransfer = [this] {
