@@ -18,16 +18,9 @@
 
 using namespace talvern;
 using talvern::test::Site;
+using talvern::test::control;
 
 namespace {
-
-template <typename T = QWidget> T* control(QWidget& page, const char* name) {
-    T* found = page.findChild<T*>(QString::fromLatin1(name));
-    if (!found) {
-        qFatal("no control %s", name);
-    }
-    return found;
-}
 
 void click(QWidget& page, const char* button) {
     QTest::mouseClick(control<QPushButton>(page, button), Qt::LeftButton);

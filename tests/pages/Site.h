@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <initializer_list>
 #include <memory>
@@ -46,5 +47,14 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A page's control by its object name; a missing one ends the test at once, naming it.
+template <typename T = QWidget> T* control(QWidget& page, const char* name) {
+    T* found = page.findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        qFatal("no control %s", name);
+    }
+    return found;
+}
 
 } // namespace talvern::test
