@@ -305,7 +305,7 @@ std::uint32_t DbfTable::appendRecord(std::string rec) {
                 next[i] = static_cast<unsigned char>((value + 1) >> (8 * i));
             }
             // The counter moves first: a crash in between skips a number rather than giving one twice.
-            m_file.writeAt(f.descriptorOffset + 40, next, sizeof next);
+            m_file.writeAt(f.descriptorOffset + kNextAutoIncrementOffset, next, sizeof next);
             f.nextAutoIncrement = value + 1;
             std::string bytes = FieldCodec::fromInteger(f, value);
             std::memcpy(&rec[f.offset], bytes.data(), bytes.size());

@@ -152,7 +152,7 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
             f.type = d[32];
             f.length = static_cast<std::uint8_t>(d[33]);
             f.decimals = static_cast<std::uint8_t>(d[34]);
-            f.nextAutoIncrement = le32(d, 40);
+            f.nextAutoIncrement = le32(d, kNextAutoIncrementOffset);
         } else {
             f.name = nameFrom(d.substr(0, 11));
             f.type = d[11];
@@ -244,7 +244,7 @@ std::string TableHeader::build(TableFormat format, const std::vector<FieldSpec>&
             h[pos + 33] = static_cast<char>(f.length);
             h[pos + 34] = static_cast<char>(f.decimals);
             if (f.type == '+') {
-                put32(h, pos + 40, 1);
+                put32(h, pos + kNextAutoIncrementOffset, 1);
             }
         } else {
             std::memcpy(&h[pos], f.name.data(), f.name.size());

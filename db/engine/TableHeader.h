@@ -25,6 +25,11 @@ bool isLevel7(TableFormat format);
 std::string formatName(TableFormat format);
 
 // A field as the file describes it. name is as written in the file (no case folding).
+// Where a level-7 field descriptor keeps an autoincrement field's next value (four bytes, little-endian).
+// The BDE's own files and the other readers of level 7 put it at 42-45, not at 40-43 as the published
+// description of the format has it.
+inline constexpr std::size_t kNextAutoIncrementOffset = 42;
+
 struct FieldDef {
     std::string name;
     char type = 'C';

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 
 namespace talvern::db::test {
 namespace {
@@ -193,6 +194,35 @@ TEST(DbfLevel7, BinaryTypesAndAutoincrementRoundTrip) {
     std::string bytes = readAll(path);
     const auto& id = t.file()->fields()[0];
     EXPECT_EQ(bytes.substr(t.file()->header().headerLength + id.offset, 4), std::string("\x80\0\0\x01", 4));
+}
+
+TEST(DbfLevel7, AutoincrementCounterSitsWhereTheBdeKeepsIt) {
+    // The next value lives in descriptor bytes 42-45; a file whose counter says 9 there gives 9 next,
+    // and bytes 40-41 stay clear.
+    TempDir dir;
+    const std::string path = dir.file("counter.dbf");
+    DbfTable::create(path, TableFormat::Level7, {{"ID", '+', 4}, {"NAME", 'C', 10}});
+    std::size_t descriptor = 0;
+    {
+        TTable t;
+        t.open(path);
+        descriptor = t.file()->fields()[0].descriptorOffset;
+    }
+    std::string bytes = readAll(path);
+    EXPECT_EQ(bytes.substr(descriptor + 40, 6), std::string("\0\0\x01\0\0\0", 6));
+    bytes.replace(descriptor + 42, 4, std::string("\x09\0\0\0", 4));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    TTable t;
+    t.open(path);
+    t.append();
+    t.fieldByName("NAME").setAsString("nine");
+    t.post();
+    EXPECT_EQ(t.fieldByName("ID").asInteger(), 9);
+    t.close();
+    EXPECT_EQ(readAll(path).substr(descriptor + 40, 6), std::string("\0\0\x0a\0\0\0", 6));
 }
 
 TEST(DbfText, RefusesWhatTheFieldCannotHold) {
