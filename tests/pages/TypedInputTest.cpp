@@ -40,6 +40,24 @@ struct OwnedPages {
     TablePages pages;
 };
 
+// Shows the Readers page, presses "Edytuj" and types into the relay time in place of what it shows,
+// as an operator does.
+QComboBox* typeRelayTime(QWidget& page, const QString& typed) {
+    page.show();
+    if (!QTest::qWaitForWindowExposed(&page)) {
+        qFatal("the readers page was never shown");
+    }
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
+    auto* time = control<QComboBox>(page, "DBComboBox1");
+    time->lineEdit()->setFocus();
+    if (!time->lineEdit()->text().isEmpty()) {
+        time->lineEdit()->selectAll();
+        QTest::keyClick(time->lineEdit(), Qt::Key_Backspace);
+    }
+    QTest::keyClicks(time->lineEdit(), typed);
+    return time;
+}
+
 } // namespace
 
 class TypedInputTest : public QObject {
@@ -172,14 +190,7 @@ void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
     site.readers.first();
     OwnedPages pages(site);
     QWidget& page = *pages.pages.readers;
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
-    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
-    auto* time = control<QComboBox>(page, "DBComboBox1");
-    time->lineEdit()->setFocus();
-    time->lineEdit()->selectAll();
-    QTest::keyClick(time->lineEdit(), Qt::Key_Backspace);
-    QTest::keyClicks(time->lineEdit(), typed);
+    QComboBox* time = typeRelayTime(page, typed);
     QVERIFY(site.messages.isEmpty()); // nothing is said while typing
     QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton2"), Qt::LeftButton);
 
@@ -208,12 +219,7 @@ void TypedInputTest::relayTimeTypedIntoAnEmptyTable() {
     Site site;
     OwnedPages pages(site);
     QWidget& page = *pages.pages.readers;
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
-    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
-    auto* time = control<QComboBox>(page, "DBComboBox1");
-    time->lineEdit()->setFocus();
-    QTest::keyClicks(time->lineEdit(), typed);
+    typeRelayTime(page, typed);
     QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton2"), Qt::LeftButton);
     QCOMPARE(site.storedColumn("sprzet.dbf", "TIME"), times);
     if (!times.isEmpty()) {

@@ -15,7 +15,7 @@ import os
 import time
 
 from message_boxes import showing, users_on_disk
-from xsite import Failure, Program, Simulator, click, press, run, shoot, show_page, wait_for
+from xsite import Failure, Program, Simulator, click, menu_item, press, run, shoot, show_page, wait_for
 
 STEPS = (10, 20, 30, 40, 50, 100)
 
@@ -65,7 +65,6 @@ def main():
         press(add)
         wait_for(lambda: len(users_on_disk()) == 1, "the new user in osoby.dbf")
         click(showing(window, "Zatwierdź", "check box"))
-        from xsite import menu_item
         menu_item(program, "Port", "Połącz")
         wait_for(lambda: "COM1" in (window.child(name="Stan połączenia").description or ""), "the link up")
 
