@@ -23,14 +23,30 @@ struct TableFindings {
     std::vector<std::string> notes; // English, for the tool
 };
 
+// The error that refuses a damaged table (as opposed to one that is missing, locked or unreadable), so that
+// talvern-dbf check can call it damage.
+class DamagedTableError : public DbfError {
+public:
+    DamagedTableError(const std::string& text, std::string operatorText, std::vector<TableDamage> damage)
+        : DbfError(text, std::move(operatorText)), m_damage(std::move(damage)) {}
+    // Every damage found; the message tells the first one.
+    const std::vector<TableDamage>& damage() const { return m_damage; }
+
+private:
+    std::vector<TableDamage> m_damage;
+};
+
 // The error that refuses a damaged table: names it, tells the first damage (and how many more there are) in
 // English for logs and the tool and in Polish for the operator, and says how a repaired copy is made.
-DbfError damagedTableError(const std::string& tableName, const std::vector<TableDamage>& damage);
+DamagedTableError damagedTableError(const std::string& tableName, const std::vector<TableDamage>& damage);
 
-// How the records in the file relate to the header's count. A new record is written marked deleted and
-// with the end-of-file mark after it, then counted, then marked live; so an append cut short leaves at most
-// one record past the count, and that record is marked deleted. Any other record past the count, and any
-// counted record the file does not hold whole, is damage.
+// How the records in the file relate to the header's count.
+//
+// Our own append writes the new record marked deleted with the end-of-file mark after it, then the header's
+// count, then the record's live mark (see DbfTable::appendRecord). A program killed in between therefore
+// leaves at most one record past the count, and that record is marked deleted (or a piece of one: its first
+// bytes only). Any other record past the count - a live one, or more than one - means the count lost
+// records that belong to the table: damage. So does a count larger than the whole records the file holds.
 struct RecordSpan {
     std::uint32_t counted = 0;     // the header's count
     std::uint64_t whole = 0;       // whole records in the file after the header
@@ -49,6 +65,9 @@ namespace damage {
 TableDamage unknownDeletionFlag(std::uint64_t record, char flag);
 TableDamage memoPastEnd(std::uint64_t record, const std::string& field, std::uint32_t block, const std::string& memoFile);
 TableDamage memoPointerUnreadable(std::uint64_t record, const std::string& field);
+// Stands for the records not listed one by one once many are damaged.
+TableDamage moreRecords(std::uint64_t count);
+TableDamage memoFileMissing(const std::string& memoFile);
 
 } // namespace damage
 
