@@ -170,7 +170,11 @@ void StartupTest::brokenSettingsFileIsShownAndLeftUntouched() {
     TForm1& form = site.start();
     QCOMPARE(site.messages.size(), std::size_t(1));
     const QString text = site.messages[0].text;
-    QVERIFY2(text.contains(site.settingsFile()) && text.contains(QStringLiteral("line 5")), qPrintable(text));
+    QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+    QVERIFY2(text.startsWith(QStringLiteral("Nie można odczytać ustawień z pliku ") + site.settingsFile() +
+                             QStringLiteral(", wiersz 5: ")) &&
+                 text.contains(QStringLiteral("\nProgram pozostaje zablokowany")),
+             qPrintable(text));
     QCOMPARE(site.settingsBytes(), broken);
     QVERIFY(form.isLocked());
     QCOMPARE(form.portLabel(), QString());
