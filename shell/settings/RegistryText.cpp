@@ -166,12 +166,12 @@ private:
     std::string m_file;
 };
 
-bool sameData(const RegistryValue& a, const RegistryValue& b) {
-    return a.kind == b.kind && a.text == b.text && a.integer == b.integer && a.bytes == b.bytes &&
-           a.hexType == b.hexType;
-}
-
 } // namespace
+
+bool RegistryValue::sameData(const RegistryValue& other) const {
+    return kind == other.kind && text == other.text && integer == other.integer && bytes == other.bytes &&
+           hexType == other.hexType;
+}
 
 RegistryValue RegistryValue::makeText(std::string name, std::string text) {
     RegistryValue v;
@@ -356,7 +356,7 @@ bool RegistryDocument::setValue(const std::string& path, const RegistryValue& va
         if (line.value && equalsIgnoringCase(line.value->name, value.name)) {
             // The same value again keeps its line as read, so writing back what was read changes
             // no byte of the file.
-            if (sameData(*line.value, value))
+            if (line.value->sameData(value))
                 return true;
             const std::string keptName = line.value->name;
             line.value = value;

@@ -30,6 +30,9 @@ struct RegistryValue {
     std::vector<std::uint8_t> bytes; // ValueKind::Binary
     int hexType = -1;                // ValueKind::Binary: -1 for "hex:", N for "hex(N):"
 
+    // Same kind and same data; the names are not compared.
+    bool sameData(const RegistryValue& other) const;
+
     static RegistryValue makeText(std::string name, std::string text);
     static RegistryValue makeInteger(std::string name, std::uint32_t value);
     static RegistryValue makeBinary(std::string name, std::vector<std::uint8_t> bytes);

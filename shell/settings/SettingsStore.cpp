@@ -313,6 +313,12 @@ void SettingsKey::write(const RegistryValue& value) {
     auto current = m_store.load();
     if (!current || !current->document.hasKey(m_path))
         throw SettingsError::failedToSet(value.name);
+    // A value that already holds what is written needs no write, so the same value written to a
+    // read-only file is no error.
+    if (const RegistryValue* stored = current->document.value(m_path, value.name); stored && stored->sameData(value)) {
+        m_snapshot = std::move(*current);
+        return;
+    }
     current->document.setValue(m_path, value);
     if (!m_store.save(*current))
         throw SettingsError::failedToSet(value.name);

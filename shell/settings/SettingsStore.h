@@ -87,7 +87,8 @@ public:
     // Each write re-reads the file and replaces it. When the key has gone or the text cannot be
     // stored (a line break, a character Windows-1250 lacks): "Failed to set data for '<name>'".
     // A file that has become malformed: SettingsFileError; one that cannot be replaced (read-only,
-    // no room): SettingsWriteError. The file keeps what it had in every case.
+    // no room): SettingsWriteError. The file keeps what it had in every case. A value that already
+    // holds what is written is not written again.
     void writeInteger(const std::string& name, std::int32_t value);
     void writeString(const std::string& name, const std::string& value);
     void writeBinary(const std::string& name, const std::vector<std::uint8_t>& value);
