@@ -345,7 +345,7 @@ std::uint32_t DbfTable::appendRecord(std::string rec) {
         throw DbfError("Table " + m_name + ": a record of the wrong length cannot be appended");
     }
     if (m_recordCount == 0xFFFFFFFEu) {
-        throw DbfError("Table " + m_name + " is full");
+        throw DbfError("Table " + m_name + " is full", "Tabela " + m_name + " jest pełna: nie mieści więcej rekordów.");
     }
     for (auto& f : m_header.fields) {
         if (f.type == '+' && FieldCodec::isNull(f, std::string_view(rec).substr(f.offset, f.length))) {
@@ -407,7 +407,8 @@ void DbfTable::storeMemo(const FieldDef& field, std::string& rec, std::string_vi
     std::uint32_t block = 0;
     if (!bytes.empty()) {
         if (!m_memo.isOpen()) {
-            throw DbfError("Table " + m_name + " has no memo file for field " + field.name);
+            throw DbfError("Table " + m_name + " has no memo file for field " + field.name,
+                           "Tabela " + m_name + " nie ma pliku notatek dla pola " + field.name + ".");
         }
         block = m_memo.append(bytes);
     }

@@ -62,7 +62,7 @@ TEST_F(Tool, DumpIsJsonWithFieldsRecordsAndDeletedCount) {
     EXPECT_EQ(run.output, "dBASE III+ with memo 0x83 1 3\n"
                           "NUMBER:N:6 SURNAME:C:30 NAME:C:30 GROUP:C:30 INDEX:N:2 INFO:M:10\n"
                           "1 Żółkiewski 'pierwsza linia\\r\\ndruga, z przecinkiem i \"cudzysłowem\"' 0\n"
-                          "3 Ćwik '' 0\n"
+                          "3 Ćwik None 0\n"
                           "4 Łęcki 'notatka' 0\n");
 }
 

@@ -14,7 +14,11 @@ void usage(std::ostream& out) {
            "       talvern-dbf repair PATH            write a repaired copy beside the table, e.g. osoby.dbf ->\n"
            "                                          osoby-naprawiona.dbf (and .dbt); the table is never changed\n"
            "       talvern-dbf export --csv PATH      write the live records as CSV with a header row\n"
-           "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n";
+           "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n"
+           "\n"
+           "dump writes numbers as JSON numbers, logicals as true/false, dates as \"YYYY-MM-DD\", timestamps as\n"
+           "\"YYYY-MM-DD HH:MM:SS.mmm\" and text and notes as strings. A field that holds nothing is null, whatever\n"
+           "its type: blank text and an empty note are null, never \"\". CSV writes such a field as an empty value.\n";
 }
 
 } // namespace
