@@ -42,6 +42,8 @@ std::string_view trimRight(std::string_view s) {
 // A value quoted for a Polish message.
 std::string quoted(std::string_view s) { return "„" + std::string(s) + "”"; }
 
+std::string englishCharacters(std::size_t n) { return std::to_string(n) + (n == 1 ? " character" : " characters"); }
+
 // "1 znak", "3 znaki", "12 znaków", "22 znaki": the Polish noun agrees with the number.
 std::string polishCharacters(std::size_t n) {
     const std::size_t lastTwo = n % 100;
@@ -256,7 +258,7 @@ bool parseDecimal(std::string_view s, double& out) {
 std::string rightAligned(const FieldDef& field, const std::string& digits) {
     if (digits.size() > field.length) {
         refuse(field,
-               "the number " + digits + " is wider than the field (" + std::to_string(field.length) + " characters)",
+               "the number " + digits + " is wider than the field (" + englishCharacters(field.length) + ")",
                "Liczba " + digits + " nie mieści się w polu " + field.name + " (pole ma " +
                    polishCharacters(field.length) + ").");
     }
@@ -411,7 +413,7 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
     case 'C': {
         std::string bytes = codePage.fromUtf8(text);
         if (bytes.size() > field.length) {
-            refuse(field, "the text is longer than the field (" + std::to_string(field.length) + " characters)",
+            refuse(field, "the text is longer than the field (" + englishCharacters(field.length) + ")",
                    "Tekst w polu " + field.name + " jest za długi: pole mieści najwyżej " +
                        polishCharacters(field.length) + ".");
         }
