@@ -48,7 +48,8 @@ std::string englishCharacters(std::size_t n) { return std::to_string(n) + (n == 
 std::string polishCharacters(std::size_t n) {
     const std::size_t lastTwo = n % 100;
     const std::size_t last = n % 10;
-    const char* noun = n == 1 ? "znak" : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "znaki" : "znaków";
+    const bool few = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
+    const char* noun = n == 1 ? "znak" : few ? "znaki" : "znaków";
     return std::to_string(n) + " " + noun;
 }
 
