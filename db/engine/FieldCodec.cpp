@@ -104,6 +104,11 @@ constexpr long long kMsPerDay = 86400000;
 
 double decodeTimestamp(std::string_view raw) {
     std::uint64_t v = be64(raw);
+    if (v & 0x8000000000000000ull) {
+        // No timestamp is negative. A set sign bit is this program's own older writing, which flipped the sign
+        // as for O: read it so, and the next write of the field stores it the standard way.
+        return decodeDouble(raw);
+    }
     double d;
     std::memcpy(&d, &v, sizeof d);
     return d;
