@@ -447,8 +447,12 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
             return fromInteger(field, whole);
         }
         double d;
-        if (field.type == 'O' && parseDecimal(t, d)) {
-            return encodeDouble(d);
+        if (field.type == 'O') {
+            if (parseDecimal(t, d)) {
+                return encodeDouble(d);
+            }
+            refuse(field, "\"" + std::string(t) + "\" is not a valid number",
+                   "Wartość " + quoted(t) + " w polu " + field.name + " nie jest poprawną liczbą.");
         }
         refuse(field, "\"" + std::string(t) + "\" is not a whole number",
                "Wartość " + quoted(t) + " w polu " + field.name + " nie jest liczbą całkowitą.");
