@@ -112,7 +112,7 @@ TEST_F(Tool, CheckReportsProblemsAndFailsOnThem) {
     writeAll(users_(), bytes);
     RunResult run = tool("check " + quoted(users_()));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("problem: The header counts 9 records"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("damage: The header counts 9 records"), std::string::npos) << run.output;
 
     EXPECT_EQ(tool("check " + quoted(m_dir.file("none.dbf"))).exitCode, 1);
     EXPECT_EQ(tool("frobnicate").exitCode, 2);
