@@ -201,6 +201,46 @@ class Program:
         key("Return")
 
 
+def showing(window, name, role):
+    """The control of that name and role that shows now (the pages repeat names)."""
+    return wait_for(lambda: next((n for n in window.findChildren(lambda n: n.name == name and n.roleName == role)
+                                  if n.showing), None), f"the {role} {name}")
+
+
+def select_user(window, number):
+    """Clicks the user's row in the Users grid, and waits until the page shows that user."""
+    show_page(window, "Osoby")
+    grid = window.child(roleName="table")
+    click(wait_for(lambda: next((c for c in grid.findChildren(lambda n: n.roleName == "table cell")
+                                 if c.name == str(number) and c.showing), None), f"user {number} in the grid"))
+    entry = showing(window, "Numer w bazie", "text")
+    wait_for(lambda: entry.text == str(number), f"user {number} on the page")
+
+
+def prepare_site(tables):
+    """A site as an operator has one: the program creates its tables, then the table tool appends
+    rows to them. tables maps a table's file name to the CSV text of its rows (with a header row)."""
+    first = Program()
+    first.main_window()
+    first.stop()
+    for table, rows in tables.items():
+        csv_file = os.path.join(SCRATCH, table + ".csv")
+        with open(csv_file, "w", encoding="utf-8") as file:
+            file.write(rows)
+        subprocess.run([TABLE_TOOL, "import", "--csv", csv_file, os.path.join(SITE, table)], check=True,
+                       stdout=subprocess.DEVNULL)
+
+
+CONNECT_FRAME = "5A 03 07 5E"
+
+
+def connect_programmer(program, simulator):
+    """ "Połącz" in the Port menu, and waits until the programmer has heard the connect command."""
+    before = simulator.log_text().count(CONNECT_FRAME)
+    menu_item(program, "Port", "Połącz")
+    wait_for(lambda: simulator.log_text().count(CONNECT_FRAME) > before, "the connect command")
+
+
 def box_text(box):
     """The texts a box shows (its labels), joined by new lines."""
     labels = box.findChildren(lambda n: n.roleName in ("label", "static") and bool(n.name))
@@ -234,9 +274,26 @@ class Simulator:
     def control(self, *command):
         subprocess.run([SIMULATOR, "--com", str(self.com), *command], check=True)
 
+    def log_text(self):
+        """What the simulator has logged so far: every frame, answer and card change, timed."""
+        try:
+            with open(self.log) as log:
+                return log.read()
+        except FileNotFoundError:
+            return ""
+
+    def card(self):
+        """The simulator's account of the card lying on it."""
+        return subprocess.run([SIMULATOR, "--com", str(self.com), "show"], check=True, capture_output=True,
+                              text=True).stdout
+
+    def alive(self):
+        return self.process.poll() is None
+
     def stop(self):
-        self.process.terminate()
-        self.process.wait(10)
+        if self.alive():
+            self.process.terminate()
+            self.process.wait(10)
 
 
 def run(main):
