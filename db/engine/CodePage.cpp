@@ -131,10 +131,12 @@ std::string CodePage::fromUtf8(std::string_view text) const {
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
         if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
             if (errno == EILSEQ && static_cast<unsigned char>(*in) >= 0xC0) {
-                throw DbfError("The character \"" + firstCharacter(std::string_view(in, inLeft)) +
-                               "\" cannot be stored in a " + m_charset + " table");
+                const std::string character = firstCharacter(std::string_view(in, inLeft));
+                throw DbfError("The character \"" + character + "\" cannot be stored in a " + m_charset + " table",
+                               "Znaku „" + character + "” nie można zapisać w tabeli o stronie kodowej " +
+                                   m_charset + ".");
             }
-            throw DbfError("The text is not valid UTF-8");
+            throw DbfError("The text is not valid UTF-8", "Tekst zawiera nieprawidłowe znaki (niepoprawny zapis UTF-8).");
         }
     }
     return out;

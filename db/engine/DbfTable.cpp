@@ -3,6 +3,8 @@
 #include "DbfError.h"
 #include "FieldCodec.h"
 #include "FileNames.h"
+#include "RecordFaults.h"
+#include "TableDamage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,23 +20,6 @@ namespace {
 constexpr std::size_t kFirstWindowBytes = 16 * 1024;
 constexpr std::size_t kWindowBytes = 512 * 1024;
 constexpr char kEndOfFile = 0x1A;
-
-std::string baseName(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// foo.dbf -> foo.dbt, keeping the letter case of the extension.
-std::string memoPath(const std::string& path) {
-    auto dot = path.rfind('.');
-    auto slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return path + ".dbt";
-    }
-    std::string ext = path.substr(dot + 1);
-    bool upper = !ext.empty() && ext[0] >= 'A' && ext[0] <= 'Z';
-    return path.substr(0, dot + 1) + (upper ? "DBT" : "dbt");
-}
 
 MemoFile::Style memoStyle(TableFormat format) {
     return format == TableFormat::DBase3Memo ? MemoFile::Style::DBase3 : MemoFile::Style::DBase4;
@@ -61,18 +46,19 @@ bool sameFieldName(std::string_view a, std::string_view b) {
     return true;
 }
 
-DbfTable::DbfTable(const std::string& path, Mode mode)
+DbfTable::DbfTable(const std::string& path, Mode mode, OnDamage onDamage)
     : m_path(findIgnoringCase(path)), m_name(baseName(m_path)), m_mode(mode), m_journal(m_path),
       m_lastSync(std::chrono::steady_clock::now()) {
     const auto access = mode == Mode::ReadWrite ? PosixFile::Access::ReadWrite : PosixFile::Access::ReadOnly;
     const auto lock = mode == Mode::ReadWrite ? PosixFile::Lock::Exclusive : PosixFile::Lock::Shared;
     m_file = PosixFile(m_path, access, lock);
 
+    // Nothing below writes to the files until every check has passed: a damaged table is refused untouched.
     const std::uint64_t size = m_file.size();
     std::string prefix(TableHeader::kPrefixLength, '\0');
     prefix.resize(m_file.readAt(0, prefix.data(), prefix.size()));
     if (prefix.size() < TableHeader::kPrefixLength) {
-        throw DbfError("Table " + m_name + " is damaged: the file is shorter than a table header");
+        throw damagedTableError(m_name, {{"the file is shorter than a table header", "plik jest krótszy niż nagłówek tabeli"}});
     }
     std::size_t headerLength =
         static_cast<unsigned char>(prefix[8]) | static_cast<std::size_t>(static_cast<unsigned char>(prefix[9])) << 8;
@@ -80,22 +66,20 @@ DbfTable::DbfTable(const std::string& path, Mode mode)
     headerBytes.resize(m_file.readAt(0, headerBytes.data(), headerBytes.size()));
     m_header = TableHeader::parse(headerBytes, m_name);
 
-    const std::uint64_t space = size > m_header.headerLength ? size - m_header.headerLength : 0;
-    const std::uint64_t present = space / m_header.recordLength;
-    m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_header.recordCount, present));
+    const RecordSpan span = recordSpan(size);
+    span.judge(m_findings);
+    m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_header.recordCount, span.whole));
 
     m_codePage = std::make_unique<CodePage>(CodePage::charsetForLanguageDriver(m_header.languageDriver));
 
-    bool memoFields = false;
-    for (const auto& f : m_header.fields) {
-        memoFields = memoFields || FieldCodec::isMemoType(f.type);
-    }
-    if (hasMemoFile(m_header.format) || memoFields) {
+    std::vector<std::size_t> memoFields = memoFieldPositions(m_header.fields);
+    if (hasMemoFile(m_header.format) || !memoFields.empty()) {
         const std::string memo = findIgnoringCase(memoPath(m_path));
+        m_memoName = baseName(memo);
         if (::access(memo.c_str(), F_OK) != 0 && errno == ENOENT) {
-            if (memoFields) {
-                throw DbfError("Table " + m_name + " cannot be opened: its memo file " + baseName(memo) +
-                               " is missing");
+            if (!memoFields.empty()) {
+                m_findings.damage.push_back(damage::memoFileMissing(m_memoName));
+                memoFields.clear(); // every pointer would point nowhere; the missing file says it all
             }
             // A memo-format table without memo fields can live without the file.
         } else {
@@ -103,37 +87,103 @@ DbfTable::DbfTable(const std::string& path, Mode mode)
         }
     }
     m_windowBytes = kFirstWindowBytes;
-    finishInterruptedWrite();
+    loadJournal();
+    scanRecords(memoFields);
+    if (!m_findings.damage.empty() && (mode == Mode::ReadWrite || onDamage == OnDamage::Refuse)) {
+        throw damagedTableError(m_name, m_findings.damage);
+    }
+    if (mode == Mode::ReadWrite) {
+        finishInterruptedWrite();
+    }
 }
 
-void DbfTable::finishInterruptedWrite() {
+RecordSpan DbfTable::recordSpan(std::uint64_t fileSize) const {
+    RecordSpan span;
+    span.counted = m_header.recordCount;
+    const std::uint64_t space = fileSize > m_header.headerLength ? fileSize - m_header.headerLength : 0;
+    span.whole = space / m_header.recordLength;
+    span.restBytes = space % m_header.recordLength;
+    if (span.whole > span.counted) {
+        char flag = 0;
+        m_file.readAt(m_header.headerLength + std::uint64_t{span.counted} * m_header.recordLength, &flag, 1);
+        span.firstUncountedFlag = flag;
+    }
+    return span;
+}
+
+void DbfTable::scanRecords(const std::vector<std::size_t>& memoFields) {
+    // Every counted record is read once, in the scan-sized window: a deletion flag out of place shows records
+    // that do not lie where the header puts them, and a memo pointer is followed only as far as the memo
+    // file's length. Only the first damaged records are listed; the rest are counted.
+    constexpr std::size_t kListed = 20;
+    std::uint64_t unlisted = 0;
+    const MemoFile* memo = m_memo.isOpen() ? &m_memo : nullptr;
+    const std::size_t length = m_header.recordLength;
+    m_windowBytes = kWindowBytes;
+    for (std::uint32_t index = 0; index < m_recordCount;) {
+        const std::string_view records = recordsFrom(index);
+        for (std::size_t at = 0; at < records.size(); at += length, ++index) {
+            const RecordFaults faults = inspectRecord(m_header.fields, memoFields, records.substr(at, length), memo);
+            if (!faults.any()) {
+                continue;
+            }
+            if (m_findings.damage.size() >= kListed) {
+                ++unlisted;
+                continue;
+            }
+            if (faults.badFlag) {
+                m_findings.damage.push_back(damage::unknownDeletionFlag(index + 1, records[at]));
+            }
+            for (const MemoFault& fault : faults.memos) {
+                const std::string& field = m_header.fields[fault.field].name;
+                m_findings.damage.push_back(fault.unreadable ? damage::memoPointerUnreadable(index + 1, field)
+                                                             : damage::memoPastEnd(index + 1, field, fault.block,
+                                                                                   m_memoName));
+            }
+        }
+    }
+    if (unlisted > 0) {
+        m_findings.damage.push_back(damage::moreRecords(unlisted));
+    }
+    // Opening leaves the window as if nothing had been read, so that reading the first records reads little.
+    m_window.clear();
+    m_window.shrink_to_fit();
+    m_windowCount = 0;
+    m_windowBytes = kFirstWindowBytes;
+}
+
+void DbfTable::loadJournal() {
     const std::string journalPath = RecordJournal::pathFor(m_path);
     std::optional<RecordJournal::Entry> entry = RecordJournal::readPending(journalPath);
     const std::size_t length = m_header.recordLength;
     bool usable = entry && entry->after.size() == length && entry->offset >= m_header.headerLength &&
                   (entry->offset - m_header.headerLength) % length == 0 &&
                   (entry->offset - m_header.headerLength) / length < m_recordCount;
-    std::string current;
     if (usable) {
-        current.resize(length);
+        std::string current(length, '\0');
         current.resize(m_file.readAt(entry->offset, current.data(), length));
         usable = RecordJournal::fits(*entry, current);
     }
     if (usable) {
+        // Until it is finished (opened for writing) the record reads as it will be once finished.
         m_foundInterruptedWrite = true;
-        if (m_mode == Mode::ReadOnly) {
-            m_unfinished = std::move(entry);
-            return;
-        }
-        if (current != entry->after) {
-            m_file.writeAt(entry->offset, entry->after.data(), length);
+        m_unfinished = std::move(entry);
+    }
+}
+
+void DbfTable::finishInterruptedWrite() {
+    if (m_unfinished) {
+        const std::size_t length = m_header.recordLength;
+        std::string current(length, '\0');
+        current.resize(m_file.readAt(m_unfinished->offset, current.data(), length));
+        if (current != m_unfinished->after) {
+            m_file.writeAt(m_unfinished->offset, m_unfinished->after.data(), length);
             m_file.sync();
         }
+        m_unfinished.reset();
     }
-    if (m_mode == Mode::ReadWrite) {
-        // Finished, marked done, cut short or not belonging to this table: either way no longer needed.
-        ::unlink(journalPath.c_str());
-    }
+    // Finished, marked done, cut short or not belonging to this table: either way no longer needed.
+    ::unlink(RecordJournal::pathFor(m_path).c_str());
 }
 
 DbfTable::~DbfTable() {
@@ -295,7 +345,7 @@ std::uint32_t DbfTable::appendRecord(std::string rec) {
         throw DbfError("Table " + m_name + ": a record of the wrong length cannot be appended");
     }
     if (m_recordCount == 0xFFFFFFFEu) {
-        throw DbfError("Table " + m_name + " is full");
+        throw DbfError("Table " + m_name + " is full", "Tabela " + m_name + " jest pełna: nie mieści więcej rekordów.");
     }
     for (auto& f : m_header.fields) {
         if (f.type == '+' && FieldCodec::isNull(f, std::string_view(rec).substr(f.offset, f.length))) {
@@ -311,12 +361,20 @@ std::uint32_t DbfTable::appendRecord(std::string rec) {
             std::memcpy(&rec[f.offset], bytes.data(), bytes.size());
         }
     }
+    // The record goes in marked deleted, is counted, and only then marked live. A program killed before the
+    // count leaves one deleted record past the count, which opening tells from damage (RecordSpan); one
+    // killed after it leaves a counted deleted record. Neither shows a record that was never stored whole.
     const std::uint32_t index = m_recordCount;
+    const std::uint64_t offset = m_header.headerLength + static_cast<std::uint64_t>(index) * m_header.recordLength;
+    const char flag = rec[0];
+    rec[0] = '*';
     rec.push_back(kEndOfFile);
-    m_file.writeAt(m_header.headerLength + static_cast<std::uint64_t>(index) * m_header.recordLength, rec.data(),
-                   rec.size());
+    m_file.writeAt(offset, rec.data(), rec.size());
     writeCount(index + 1);
     m_recordCount = index + 1;
+    if (flag != '*') {
+        m_file.writeAt(offset, &flag, 1);
+    }
     afterWrite();
     return index;
 }
@@ -349,7 +407,8 @@ void DbfTable::storeMemo(const FieldDef& field, std::string& rec, std::string_vi
     std::uint32_t block = 0;
     if (!bytes.empty()) {
         if (!m_memo.isOpen()) {
-            throw DbfError("Table " + m_name + " has no memo file for field " + field.name);
+            throw DbfError("Table " + m_name + " has no memo file for field " + field.name,
+                           "Tabela " + m_name + " nie ma pliku notatek dla pola " + field.name + ".");
         }
         block = m_memo.append(bytes);
     }

@@ -4,6 +4,7 @@
 #include "MemoFile.h"
 #include "PosixFile.h"
 #include "RecordJournal.h"
+#include "TableDamage.h"
 #include "TableHeader.h"
 
 #include <chrono>
@@ -31,17 +32,24 @@ enum class SyncPolicy { Interval, EveryWrite, OnClose };
 // with the deletion flag ('*' deleted, ' ' live) first.
 //
 // Write order, so that a kill at any instant leaves a table that opens cleanly with every finished write:
-// memo blocks, then the memo file's next-free pointer, then the record with the end-of-file mark after it,
-// then the header's record count. Until the count is written the new record lies past the counted ones and
-// is not seen.
+// memo blocks, then the memo file's next-free pointer, then the record, marked deleted, with the end-of-file
+// mark after it, then the header's record count, then the record's live mark. Until the count is written the
+// new record lies past the counted ones and is not seen; it is the one record past the count that opening
+// does not call damage (RecordSpan).
 class DbfTable {
 public:
     enum class Mode { ReadOnly, ReadWrite };
 
+    // What opening does with a table that disagrees with itself (TableDamage.h). Refuse: throws
+    // DamagedTableError. Inspect (reading only; talvern-dbf check): opens it with the whole records it holds
+    // and lists the damage in findings(). A header that cannot be read is refused either way.
+    enum class OnDamage { Refuse, Inspect };
+
     // Opens path. ReadWrite takes an exclusive lock for the life of the object, ReadOnly a shared one, on the
     // table and its memo file. Throws DbfError naming the table: missing, unreadable, locked by another
-    // program, damaged header, missing memo file.
-    DbfTable(const std::string& path, Mode mode);
+    // program; DamagedTableError when it is damaged (header, record count, records, memo pointers, missing
+    // memo file), before anything is written. Opening reads every record once (see scanRecords).
+    DbfTable(const std::string& path, Mode mode, OnDamage onDamage = OnDamage::Refuse);
     ~DbfTable();
     DbfTable(const DbfTable&) = delete;
     DbfTable& operator=(const DbfTable&) = delete;
@@ -96,6 +104,8 @@ public:
     // Facts about the file for consistency checks (talvern-dbf check).
     std::uint32_t headerRecordCount() const { return m_header.recordCount; }
     std::uint64_t fileSize() const { return m_file.size(); }
+    // Damage (opened with OnDamage::Inspect only) and harmless findings of opening.
+    const TableFindings& findings() const { return m_findings; }
     // True when a rewrite cut short by a killed program was found at opening (see RecordJournal). Opened for
     // writing, the table has finished it; opened for reading, it is shown as finished and left in the journal.
     bool foundInterruptedWrite() const { return m_foundInterruptedWrite; }
@@ -104,6 +114,9 @@ private:
     void afterWrite();
     void loadWindow(std::uint32_t index);
     void writeCount(std::uint32_t count);
+    RecordSpan recordSpan(std::uint64_t fileSize) const;
+    void scanRecords(const std::vector<std::size_t>& memoFields);
+    void loadJournal();
     void finishInterruptedWrite();
 
     std::string m_path;
@@ -111,6 +124,7 @@ private:
     Mode m_mode;
     PosixFile m_file;
     MemoFile m_memo;
+    std::string m_memoName;
     TableHeader m_header;
     std::unique_ptr<CodePage> m_codePage;
     std::uint32_t m_recordCount = 0;
@@ -118,6 +132,7 @@ private:
     // Opened for reading with an unfinished rewrite in the journal: the record as it will be once finished.
     std::optional<RecordJournal::Entry> m_unfinished;
     bool m_foundInterruptedWrite = false;
+    TableFindings m_findings;
 
     // Read-ahead window: records [m_windowFirst, m_windowFirst + m_windowCount) as bytes.
     std::string m_window;

@@ -33,8 +33,21 @@ std::string_view trimRight(std::string_view s) {
     return s;
 }
 
-[[noreturn]] void refuse(const FieldDef& field, const std::string& what) {
-    throw DbfError("Field " + field.name + ": " + what);
+// what is the English text for logs and the table tool; operatorText the same refusal in Polish for the
+// operator's message box.
+[[noreturn]] void refuse(const FieldDef& field, const std::string& what, const std::string& operatorText) {
+    throw DbfError("Field " + field.name + ": " + what, operatorText);
+}
+
+// A value quoted for a Polish message.
+std::string quoted(std::string_view s) { return "„" + std::string(s) + "”"; }
+
+// "1 znak", "3 znaki", "12 znaków", "22 znaki": the Polish noun agrees with the number.
+std::string polishCharacters(std::size_t n) {
+    const std::size_t lastTwo = n % 100;
+    const std::size_t last = n % 10;
+    const char* noun = n == 1 ? "znak" : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "znaki" : "znaków";
+    return std::to_string(n) + " " + noun;
 }
 
 std::uint64_t be64(std::string_view raw) {
@@ -81,8 +94,24 @@ std::string encodeDouble(double d) {
     return putBe(v, 8);
 }
 
-// Timestamps count milliseconds from 0001-01-01 with that day as day 1.
-constexpr double kMsPerDay = 86400000.0;
+// Timestamps are a plain big-endian IEEE double (no sign flip, unlike O: a timestamp is never negative) of
+// milliseconds counted so that 0001-01-01 00:00:00 is 86,400,000, one day's worth: that day is day 1.
+// All-zero bytes hold no value.
+constexpr long long kMsPerDay = 86400000;
+
+double decodeTimestamp(std::string_view raw) {
+    std::uint64_t v = be64(raw);
+    double d;
+    std::memcpy(&d, &v, sizeof d);
+    return d;
+}
+
+std::string encodeTimestamp(long long ms) {
+    const double d = static_cast<double>(ms); // exact: every millisecond up to year 9999 fits 53 bits
+    std::uint64_t v;
+    std::memcpy(&v, &d, sizeof v);
+    return putBe(v, 8);
+}
 
 long daysFromCivil(long y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -108,19 +137,25 @@ void civilFromDays(long z, long& y, unsigned& m, unsigned& d) {
 
 const long kDay1 = daysFromCivil(1, 1, 1) - 1; // 1970-based day number of day 0
 
+// The span a timestamp can show: 0001-01-01 00:00:00.000 to 9999-12-31 23:59:59.999.
+const long long kFirstMs = kMsPerDay;
+const long long kLastMs = (daysFromCivil(9999, 12, 31) - kDay1 + 1) * kMsPerDay - 1;
+
+// YYYY-MM-DD HH:MM:SS.mmm, always with the milliseconds, so that text read out writes back the same bytes.
+// "" for a value outside the span (or not a number), which no writer stores.
 std::string formatTimestamp(double ms) {
-    if (!std::isfinite(ms) || ms < 0 || ms > 1e15) {
+    if (!std::isfinite(ms) || ms < static_cast<double>(kFirstMs) - 0.5 || ms > static_cast<double>(kLastMs) + 0.5) {
         return "";
     }
-    auto total = static_cast<long long>(std::llround(ms));
-    long days = static_cast<long>(total / 86400000LL);
-    long long rest = total % 86400000LL;
+    const long long total = std::llround(ms);
+    const long days = static_cast<long>(total / kMsPerDay);
+    const long long rest = total % kMsPerDay;
     long y;
     unsigned m, d;
     civilFromDays(days + kDay1, y, m, d);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02lld:%02lld:%02lld", y, m, d, rest / 3600000, rest / 60000 % 60,
-                  rest / 1000 % 60);
+    std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02lld:%02lld:%02lld.%03lld", y, m, d, rest / 3600000,
+                  rest / 60000 % 60, rest / 1000 % 60, rest % 1000);
     return buf;
 }
 
@@ -140,6 +175,60 @@ bool parseDate(std::string_view s, long& y, unsigned& m, unsigned& d) {
     unsigned cm, cd;
     civilFromDays(daysFromCivil(y, m, d), cy, cm, cd);
     return cy == y && cm == m && cd == d;
+}
+
+// Exactly `count` decimal digits at s[pos...]; their value in out.
+bool digitsAt(std::string_view s, std::size_t pos, std::size_t count, unsigned& out) {
+    if (pos + count > s.size()) {
+        return false;
+    }
+    out = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        if (s[i] < '0' || s[i] > '9') {
+            return false;
+        }
+        out = out * 10 + static_cast<unsigned>(s[i] - '0');
+    }
+    return true;
+}
+
+// YYYY-MM-DD, optionally followed (after a blank or a T) by HH:MM, HH:MM:SS or HH:MM:SS.f with one to three
+// digits of the second's fraction. The result counts milliseconds as the timestamp field stores them.
+bool parseTimestamp(std::string_view s, long long& ms) {
+    long y;
+    unsigned m, d;
+    if (s.size() < 10 || !parseDate(s.substr(0, 10), y, m, d) || y < 1) {
+        return false;
+    }
+    unsigned hh = 0, mm = 0, ss = 0, fraction = 0;
+    if (s.size() > 10) {
+        if ((s[10] != ' ' && s[10] != 'T') || !digitsAt(s, 11, 2, hh) || s.size() < 16 || s[13] != ':' ||
+            !digitsAt(s, 14, 2, mm)) {
+            return false;
+        }
+        std::size_t pos = 16;
+        if (pos < s.size()) {
+            if (s[pos] != ':' || !digitsAt(s, pos + 1, 2, ss)) {
+                return false;
+            }
+            pos += 3;
+        }
+        if (pos < s.size()) {
+            const std::size_t digits = s.size() - pos - 1;
+            if (s[pos] != '.' || digits < 1 || digits > 3 || !digitsAt(s, pos + 1, digits, fraction)) {
+                return false;
+            }
+            for (std::size_t i = digits; i < 3; ++i) {
+                fraction *= 10;
+            }
+        }
+        if (hh > 23 || mm > 59 || ss > 59) {
+            return false;
+        }
+    }
+    const long long day = daysFromCivil(y, m, d) - kDay1;
+    ms = day * kMsPerDay + ((hh * 60LL + mm) * 60LL + ss) * 1000LL + fraction;
+    return true;
 }
 
 bool parseWhole(std::string_view s, std::int64_t& out) {
@@ -166,8 +255,10 @@ bool parseDecimal(std::string_view s, double& out) {
 
 std::string rightAligned(const FieldDef& field, const std::string& digits) {
     if (digits.size() > field.length) {
-        refuse(field, "the number " + digits + " is wider than the field (" + std::to_string(field.length) +
-                          " characters)");
+        refuse(field,
+               "the number " + digits + " is wider than the field (" + std::to_string(field.length) + " characters)",
+               "Liczba " + digits + " nie mieści się w polu " + field.name + " (pole ma " +
+                   polishCharacters(field.length) + ").");
     }
     return std::string(field.length - digits.size(), ' ') + digits;
 }
@@ -244,7 +335,7 @@ std::string toText(const FieldDef& field, std::string_view raw, const CodePage& 
         return ec == std::errc() ? std::string(buf, p) : "";
     }
     case '@':
-        return raw.size() >= 8 ? formatTimestamp(decodeDouble(raw)) : "";
+        return raw.size() >= 8 ? formatTimestamp(decodeTimestamp(raw)) : "";
     default:
         return codePage.toUtf8(trimRight(raw));
     }
@@ -260,7 +351,8 @@ std::int64_t toInteger(const FieldDef& field, std::string_view raw, const CodePa
     case 'O': {
         double d = raw.size() >= 8 ? decodeDouble(raw) : 0.0;
         if (!std::isfinite(d) || std::fabs(d) > 9.2e18) {
-            refuse(field, "the value does not fit a whole number");
+            refuse(field, "the value does not fit a whole number",
+                   "Wartość pola " + field.name + " nie mieści się w zakresie liczb całkowitych.");
         }
         return std::llround(d);
     }
@@ -274,10 +366,11 @@ std::int64_t toInteger(const FieldDef& field, std::string_view raw, const CodePa
         if (field.type != 'C' && parseDecimal(s, d) && std::fabs(d) < 9.2e18) {
             return std::llround(d);
         }
-        refuse(field, "\"" + codePage.toUtf8(s) + "\" is not a whole number");
+        refuse(field, "\"" + codePage.toUtf8(s) + "\" is not a whole number",
+               "Wartość " + quoted(codePage.toUtf8(s)) + " w polu " + field.name + " nie jest liczbą całkowitą.");
     }
     default:
-        refuse(field, "does not hold a number");
+        refuse(field, "does not hold a number", "Pole " + field.name + " nie zawiera liczby.");
     }
 }
 
@@ -294,9 +387,10 @@ bool toBoolean(const FieldDef& field, std::string_view raw, const CodePage& code
         if (s == "True" || s == "T" || s == "true") {
             return true;
         }
-        refuse(field, "\"" + s + "\" is not a logical value");
+        refuse(field, "\"" + s + "\" is not a logical value",
+               "Wartość " + quoted(s) + " w polu " + field.name + " nie jest wartością logiczną.");
     }
-    refuse(field, "does not hold a logical value");
+    refuse(field, "does not hold a logical value", "Pole " + field.name + " nie zawiera wartości logicznej.");
 }
 
 std::string blank(const FieldDef& field) {
@@ -317,7 +411,9 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
     case 'C': {
         std::string bytes = codePage.fromUtf8(text);
         if (bytes.size() > field.length) {
-            refuse(field, "the text is longer than the field (" + std::to_string(field.length) + " characters)");
+            refuse(field, "the text is longer than the field (" + std::to_string(field.length) + " characters)",
+                   "Tekst w polu " + field.name + " jest za długi: pole mieści najwyżej " +
+                       polishCharacters(field.length) + ".");
         }
         return bytes + std::string(field.length - bytes.size(), ' ');
     }
@@ -328,10 +424,12 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
         }
         double d;
         if (!parseDecimal(t, d)) {
-            refuse(field, "\"" + std::string(t) + "\" is not a valid number");
+            refuse(field, "\"" + std::string(t) + "\" is not a valid number",
+                   "Wartość " + quoted(t) + " w polu " + field.name + " nie jest poprawną liczbą.");
         }
         if (field.decimals == 0 && d != std::floor(d)) {
-            refuse(field, "\"" + std::string(t) + "\" is not a whole number");
+            refuse(field, "\"" + std::string(t) + "\" is not a whole number",
+                   "Wartość " + quoted(t) + " w polu " + field.name + " nie jest liczbą całkowitą.");
         }
         return formatNumber(field, d);
     }
@@ -344,7 +442,8 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
         if (field.type == 'O' && parseDecimal(t, d)) {
             return encodeDouble(d);
         }
-        refuse(field, "\"" + std::string(t) + "\" is not a whole number");
+        refuse(field, "\"" + std::string(t) + "\" is not a whole number",
+               "Wartość " + quoted(t) + " w polu " + field.name + " nie jest liczbą całkowitą.");
     }
     case 'L':
         if (t == "True" || t == "true" || t == "T" || t == "t" || t == "Y" || t == "y") {
@@ -353,31 +452,31 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
         if (t == "False" || t == "false" || t == "F" || t == "f" || t == "N" || t == "n") {
             return "F";
         }
-        refuse(field, "\"" + std::string(t) + "\" is not a logical value");
+        refuse(field, "\"" + std::string(t) + "\" is not a logical value",
+               "Wartość " + quoted(t) + " w polu " + field.name + " nie jest wartością logiczną.");
     case 'D': {
         long y;
         unsigned m, d;
         if (!parseDate(t, y, m, d)) {
-            refuse(field, "\"" + std::string(t) + "\" is not a date (YYYY-MM-DD)");
+            refuse(field, "\"" + std::string(t) + "\" is not a date (YYYY-MM-DD)",
+                   "Wartość " + quoted(t) + " w polu " + field.name + " nie jest datą (RRRR-MM-DD).");
         }
         char buf[16];
         std::snprintf(buf, sizeof buf, "%04ld%02u%02u", y, m, d);
         return buf;
     }
     case '@': {
-        long y;
-        unsigned m, d, hh = 0, mm = 0, ss = 0;
-        std::string s(t);
-        if (s.size() < 10 || !parseDate(std::string_view(s).substr(0, 10), y, m, d) ||
-            (s.size() > 10 && (std::sscanf(s.c_str() + 10, " %2u:%2u:%2u", &hh, &mm, &ss) != 3 || hh > 23 ||
-                               mm > 59 || ss > 59))) {
-            refuse(field, "\"" + s + "\" is not a time stamp (YYYY-MM-DD HH:MM:SS)");
+        long long ms;
+        if (!parseTimestamp(t, ms)) {
+            refuse(field, "\"" + std::string(t) + "\" is not a time stamp (YYYY-MM-DD HH:MM:SS.mmm)",
+                   "Wartość " + quoted(t) + " w polu " + field.name +
+                       " nie jest datą z godziną (RRRR-MM-DD GG:MM:SS.mmm).");
         }
-        double days = static_cast<double>(daysFromCivil(y, m, d) - kDay1);
-        return encodeDouble(days * kMsPerDay + (hh * 3600.0 + mm * 60.0 + ss) * 1000.0);
+        return encodeTimestamp(ms);
     }
     default:
-        refuse(field, "this kind of field cannot be written");
+        refuse(field, "this kind of field cannot be written",
+               "Pola " + field.name + " (typ " + std::string(1, field.type) + ") nie można zapisać.");
     }
 }
 
@@ -391,7 +490,8 @@ std::string fromInteger(const FieldDef& field, std::int64_t value) {
     }
     case 'I': case '+':
         if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-            refuse(field, "the number " + std::to_string(value) + " does not fit a 32-bit integer");
+            refuse(field, "the number " + std::to_string(value) + " does not fit a 32-bit integer",
+                   "Liczba " + std::to_string(value) + " wykracza poza zakres pola " + field.name + ".");
         }
         return encodeLong(static_cast<std::int32_t>(value));
     case 'O':
@@ -399,12 +499,14 @@ std::string fromInteger(const FieldDef& field, std::int64_t value) {
     case 'C': {
         std::string s = std::to_string(value);
         if (s.size() > field.length) {
-            refuse(field, "the number " + s + " is longer than the field");
+            refuse(field, "the number " + s + " is longer than the field",
+                   "Liczba " + s + " nie mieści się w polu " + field.name + " (pole ma " +
+                       polishCharacters(field.length) + ").");
         }
         return s + std::string(field.length - s.size(), ' ');
     }
     default:
-        refuse(field, "cannot hold a number");
+        refuse(field, "cannot hold a number", "Pole " + field.name + " nie może zawierać liczby.");
     }
 }
 
@@ -412,7 +514,7 @@ std::string fromBoolean(const FieldDef& field, bool value) {
     if (field.type == 'L') {
         return value ? "T" : "F";
     }
-    refuse(field, "is not a logical field");
+    refuse(field, "is not a logical field", "Pole " + field.name + " nie jest polem logicznym.");
 }
 
 std::uint32_t memoBlock(const FieldDef& field, std::string_view raw) {
@@ -438,7 +540,8 @@ std::string memoPointer(const FieldDef& field, std::uint32_t block) {
     }
     std::string digits = std::to_string(block);
     if (digits.size() > field.length) {
-        refuse(field, "the memo file has grown past what the field can point to");
+        refuse(field, "the memo file has grown past what the field can point to",
+               "Plik notatek jest zbyt duży: pole " + field.name + " nie może wskazać nowej notatki.");
     }
     return std::string(field.length - digits.size(), ' ') + digits;
 }

@@ -12,14 +12,15 @@ class CodePage;
 
 // Converts one field's bytes in a record to and from program values. raw is exactly field.length bytes.
 // Memo fields hold only a block pointer here; their text is read and written by DbfTable.
-// Errors are DbfError texts naming the field.
+// Errors are DbfError texts naming the field, with a Polish operator text beside the English one.
 namespace FieldCodec {
 
 // True when the field holds no value: blanks for text-coded types, zero bytes for binary ones.
 bool isNull(const FieldDef& field, std::string_view raw);
 
 // The value as UTF-8 text: text without trailing blanks, numbers as written, logicals "True"/"False",
-// dates YYYY-MM-DD, timestamps YYYY-MM-DD HH:MM:SS; "" for no value. Not for memo fields.
+// dates YYYY-MM-DD, timestamps YYYY-MM-DD HH:MM:SS.mmm (milliseconds always shown); "" for no value.
+// Not for memo fields.
 std::string toText(const FieldDef& field, std::string_view raw, const CodePage& codePage);
 
 // The value as a whole number (0 when the field holds none). Decimal numbers are rounded. Throws on text
@@ -32,6 +33,7 @@ bool toBoolean(const FieldDef& field, std::string_view raw, const CodePage& code
 
 // The field's bytes for a value. Throws when the value does not fit or is not of the field's kind
 // (text too long, a number wider than the field, a character outside the code page). "" stores no value.
+// Timestamps take YYYY-MM-DD, optionally with HH:MM, HH:MM:SS or HH:MM:SS.mmm after a blank or a T.
 std::string fromText(const FieldDef& field, std::string_view text, const CodePage& codePage);
 std::string fromInteger(const FieldDef& field, std::int64_t value);
 std::string fromBoolean(const FieldDef& field, bool value);

@@ -128,10 +128,15 @@ std::uint32_t MemoFile::append(std::string_view data) {
         bytes.push_back(kEndOfText);
         bytes.push_back(kEndOfText);
     }
-    const std::uint64_t blocks = (bytes.size() + m_blockSize - 1) / m_blockSize;
+    std::uint64_t blocks = (bytes.size() + m_blockSize - 1) / m_blockSize;
+    if (m_style == Style::DBase4 && bytes.size() % m_blockSize == 0) {
+        // A memo that exactly fills its last block (504, 1016, ... bytes of text in 512-byte blocks) is followed
+        // by one spare block, as dBASE IV writes it: a reader written against dBASE IV's files may count on it.
+        ++blocks;
+    }
     bytes.resize(static_cast<std::size_t>(blocks * m_blockSize), '\0');
     if (block + blocks > 0xFFFFFFFFull) {
-        throw DbfError("The memo file is full");
+        throw DbfError("The memo file is full", "Plik notatek jest pełny: nie mieści już nowych notatek.");
     }
     m_file.writeAt(block * m_blockSize, bytes.data(), bytes.size());
     unsigned char next[4];

@@ -33,7 +33,8 @@ public:
     // The memo's bytes (in the table's code page) starting at block; "" for block 0. A block past the end
     // of the file reads as "" (check() reports it); a memo is cut at the end of the file and at 16 MiB.
     std::string read(std::uint32_t block) const;
-    // Stores data in new blocks at the end of the file and returns the first block.
+    // Stores data in new blocks at the end of the file and returns the first block. In the dBASE IV layout a
+    // memo whose head and text exactly fill its last block is followed by a spare block, as dBASE IV leaves it.
     std::uint32_t append(std::string_view data);
     void sync() { m_file.sync(); }
 

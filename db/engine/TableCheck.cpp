@@ -1,25 +1,42 @@
 #include "TableCheck.h"
 
-#include "DbfTable.h"
 #include "DbfError.h"
+#include "DbfTable.h"
 #include "FieldCodec.h"
+#include "TableDamage.h"
+
+#include <memory>
 
 namespace talvern::dbf {
+namespace {
+
+std::string sentence(const std::string& clause) {
+    std::string s = clause;
+    if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') {
+        s[0] = static_cast<char>(s[0] - 'a' + 'A');
+    }
+    return s;
+}
+
+} // namespace
 
 CheckReport checkTable(const std::string& path) {
-    DbfTable table(path, DbfTable::Mode::ReadOnly);
     CheckReport report;
-    const auto& header = table.header();
-    const std::uint64_t dataBytes = table.fileSize() > header.headerLength ? table.fileSize() - header.headerLength : 0;
-    const std::uint64_t present = dataBytes / header.recordLength;
-    if (present < header.recordCount) {
-        report.problems.push_back("The header counts " + std::to_string(header.recordCount) +
-                                  " records but the file holds only " + std::to_string(present) + " whole records");
-    } else if (present > header.recordCount) {
-        // What an append cut short by a crash leaves: the record is written, the count is not yet.
-        report.notes.push_back("The file holds " + std::to_string(present - header.recordCount) +
-                               " uncounted record(s) after the last one; they are not part of the table");
+    std::unique_ptr<DbfTable> opened;
+    try {
+        opened = std::make_unique<DbfTable>(path, DbfTable::Mode::ReadOnly, DbfTable::OnDamage::Inspect);
+    } catch (const DamagedTableError& e) {
+        // The header itself cannot be read: nothing past it can be checked.
+        for (const auto& d : e.damage()) {
+            report.damage.push_back(sentence(d.english));
+        }
+        return report;
     }
+    DbfTable& table = *opened;
+    for (const auto& d : table.findings().damage) {
+        report.damage.push_back(sentence(d.english));
+    }
+    report.notes = table.findings().notes;
     if (table.foundInterruptedWrite()) {
         report.notes.push_back("A record rewrite was cut short (its journal is beside the table); the record is "
                                "checked as finished, and the program finishes it when it next opens the table");
@@ -28,29 +45,16 @@ CheckReport checkTable(const std::string& path) {
         report.notes.push_back("The table is marked as having a production index (.mdx); this program does not "
                                "keep index files up to date, so other programs should rebuild it");
     }
-    std::size_t expectedLength = 1;
-    for (const auto& f : header.fields) {
-        expectedLength += f.length;
-    }
-    if (expectedLength != header.recordLength) {
-        report.notes.push_back("Records are " + std::to_string(header.recordLength) + " bytes, the fields take " +
-                               std::to_string(expectedLength));
-    }
 
+    // Flags and memo pointers are checked by opening; here the values of the other fields.
     const auto& fields = table.fields();
     for (std::uint32_t i = 0; i < table.recordCount(); ++i) {
         std::string_view rec = table.record(i);
         const std::string where = "Record " + std::to_string(i + 1);
-        if (rec[0] != ' ' && rec[0] != '*') {
-            report.problems.push_back(where + " has an unknown deletion flag");
-        }
         for (std::size_t f = 0; f < fields.size(); ++f) {
             const FieldDef& def = fields[f];
             std::string_view raw = rec.substr(def.offset, def.length);
             if (FieldCodec::isMemoType(def.type)) {
-                if (!table.memoInRange(def, rec)) {
-                    report.problems.push_back(where + ", field " + def.name + ": the memo lies past the end of the memo file");
-                }
                 continue;
             }
             try {

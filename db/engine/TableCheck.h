@@ -5,14 +5,22 @@
 
 namespace talvern::dbf {
 
-// Structural problems of a table file, for talvern-dbf check and the tests. Opens the table for reading with
-// a shared lock (so it fails while the program holds the table) and reads every record.
+// What talvern-dbf check finds in a table file. Opens the table for reading with a shared lock (so it fails
+// while the program holds the table) and reads every record.
 struct CheckReport {
-    std::vector<std::string> problems; // each one sentence; empty when the table is sound
-    std::vector<std::string> notes;    // harmless findings, e.g. bytes after the last counted record
+    // Disagreements of the table with itself (TableDamage.h): the program refuses the table and never writes
+    // it; talvern-dbf repair makes a sound copy. Each one sentence.
+    std::vector<std::string> damage;
+    // Values that do not read as their field's type; the table opens, the value shows as it can.
+    std::vector<std::string> problems;
+    // Harmless findings, e.g. an append cut short.
+    std::vector<std::string> notes;
+
+    bool sound() const { return damage.empty() && problems.empty(); }
 };
 
-// Throws DbfError when the table cannot be opened at all (its text is then the first problem to show).
+// Throws DbfError when the table cannot be opened at all (missing, locked, unreadable); damage, even a
+// header that cannot be read, is reported, not thrown.
 CheckReport checkTable(const std::string& path);
 
 } // namespace talvern::dbf

@@ -1,6 +1,7 @@
 #include "TableHeader.h"
 
 #include "DbfError.h"
+#include "TableDamage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -97,10 +98,25 @@ std::string formatName(TableFormat format) {
     return "dBASE";
 }
 
+bool TableHeader::isHeaderTail(std::string_view tail, TableFormat format) {
+    auto zeros = [](std::string_view b) { return b.find_first_not_of('\0') == std::string_view::npos; };
+    if (zeros(tail)) {
+        return true; // nothing, or the padding some dBASE III writers leave after the terminator
+    }
+    // Level 7 may keep a field properties structure there; its bytes 14-15 give its size, zeros may follow.
+    if (!isLevel7(format) || tail.size() < kPropertiesPrefixLength) {
+        return false;
+    }
+    const std::size_t size = le16(tail, 14);
+    return size >= kPropertiesPrefixLength && size <= tail.size() && zeros(tail.substr(size));
+}
+
 TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableName) {
-    auto damaged = [&](const std::string& what) { return DbfError("Table " + tableName + " is damaged: " + what); };
+    auto damaged = [&](const std::string& english, const std::string& polish) {
+        return damagedTableError(tableName, {{english, polish}});
+    };
     if (bytes.size() < kPrefixLength) {
-        throw damaged("the file is shorter than a table header");
+        throw damaged("the file is shorter than a table header", "plik jest krótszy niż nagłówek tabeli");
     }
     TableHeader h;
     auto version = static_cast<std::uint8_t>(bytes[0]);
@@ -108,11 +124,14 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
     if (!format) {
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", version);
-        throw DbfError("Table " + tableName + " is not a dBASE table this program can use (version byte " + hex + ")");
+        throw DbfError("Table " + tableName + " is not a dBASE table this program can use (version byte " + hex + ")",
+                       "Tabela " + tableName + " nie jest tabelą dBASE, której ten program może używać (bajt wersji " +
+                           hex + ").");
     }
     h.format = *format;
     if (bytes[15] != 0) {
-        throw DbfError("Table " + tableName + " is encrypted; this program cannot read encrypted tables");
+        throw DbfError("Table " + tableName + " is encrypted; this program cannot read encrypted tables",
+                       "Tabela " + tableName + " jest zaszyfrowana; program nie odczytuje zaszyfrowanych tabel.");
     }
     h.recordCount = le32(bytes, 4);
     h.headerLength = le16(bytes, 8);
@@ -123,14 +142,19 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
     const bool level7 = isLevel7(h.format);
     const std::size_t start = level7 ? kLevel7FieldsStart : kPrefixLength;
     const std::size_t descLength = level7 ? kLevel7DescriptorLength : kDescriptorLength;
+    const std::string headerLength = std::to_string(h.headerLength);
+    const std::string recordLength = std::to_string(h.recordLength);
     if (h.headerLength < start + 1) {
-        throw damaged("the header length " + std::to_string(h.headerLength) + " is too small");
+        throw damaged("the header length " + headerLength + " is too small",
+                      "długość nagłówka " + headerLength + " jest za mała");
     }
     if (bytes.size() < h.headerLength) {
-        throw damaged("the file ends inside its header");
+        throw damaged("the file ends inside its header (header length " + headerLength + ")",
+                      "plik kończy się wewnątrz nagłówka (długość nagłówka " + headerLength + ")");
     }
     if (h.recordLength < 2) {
-        throw damaged("the record length " + std::to_string(h.recordLength) + " is too small");
+        throw damaged("the record length " + recordLength + " is too small",
+                      "długość rekordu " + recordLength + " jest za mała");
     }
 
     std::uint32_t offset = 1;
@@ -142,7 +166,8 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
             break;
         }
         if (pos + descLength > h.headerLength) {
-            throw damaged("a field descriptor runs past the end of the header");
+            throw damaged("the field descriptors run past the header length " + headerLength,
+                          "opisy pól wychodzą poza długość nagłówka " + headerLength);
         }
         std::string_view d = bytes.substr(pos, descLength);
         FieldDef f;
@@ -159,28 +184,50 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
             f.length = static_cast<std::uint8_t>(d[16]);
             f.decimals = static_cast<std::uint8_t>(d[17]);
         }
+        const std::string number = std::to_string(h.fields.size() + 1);
         if (f.name.empty()) {
-            throw damaged("field " + std::to_string(h.fields.size() + 1) + " has no name");
+            throw damaged("field " + number + " has no name", "pole " + number + " nie ma nazwy");
         }
         if (!knownType(f.type, level7)) {
-            throw damaged("field " + f.name + " has an unknown type");
+            throw damaged("field " + f.name + " has an unknown type", "pole " + f.name + " ma nieznany typ");
         }
         if (f.length == 0) {
-            throw damaged("field " + f.name + " has no width");
+            throw damaged("field " + f.name + " has no width", "pole " + f.name + " nie ma szerokości");
         }
         f.offset = offset;
         offset += f.length;
         if (offset > h.recordLength) {
-            throw damaged("the fields are wider than the record length " + std::to_string(h.recordLength));
+            throw damaged("the fields are wider than the record length " + recordLength,
+                          "pola są szersze niż długość rekordu " + recordLength);
         }
         h.fields.push_back(std::move(f));
         pos += descLength;
     }
-    if (!terminated && !level7 && pos != h.headerLength) {
-        throw damaged("the field list is not terminated");
+    if (!terminated) {
+        // The terminator lies past the header length (or is missing): the length cuts the field list short.
+        throw damaged("the field list does not end within the header length " + headerLength +
+                          " (the field descriptors run past the header)",
+                      "lista pól nie kończy się w obrębie nagłówka o długości " + headerLength +
+                          " (opisy pól wychodzą poza nagłówek)");
     }
     if (h.fields.empty()) {
-        throw damaged("it has no fields");
+        throw damaged("it has no fields", "nie ma pól");
+    }
+    if (offset != h.recordLength) {
+        const std::string fields = std::to_string(offset);
+        throw damaged("the record length " + recordLength + " disagrees with the fields, which take " + fields +
+                          " bytes with the deletion flag",
+                      "długość rekordu " + recordLength + " nie zgadza się z polami, które zajmują " + fields +
+                          " bajtów razem ze znacznikiem usunięcia");
+    }
+    if (!isHeaderTail(bytes.substr(pos + 1, h.headerLength - (pos + 1)), h.format)) {
+        // What lies between the terminator and the stated end is not padding: records would be read from
+        // inside the header (or the header from inside the records).
+        const std::string end = std::to_string(pos + 1);
+        throw damaged("the header length " + headerLength + " disagrees with the field list, which ends at byte " +
+                          end,
+                      "długość nagłówka " + headerLength + " nie zgadza się z listą pól, która kończy się na bajcie " +
+                          end);
     }
     return h;
 }

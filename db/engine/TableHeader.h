@@ -61,9 +61,16 @@ struct TableHeader {
     static constexpr std::size_t kPrefixLength = 32;
 
     // Parses a header whose first kPrefixLength bytes say its length; bytes must hold headerLength bytes
-    // (fewer when the file is shorter). Throws DbfError with tableName in the message when the header is
-    // damaged: unknown version, lengths that disagree with the descriptors, descriptors past the header.
+    // (fewer when the file is shorter). Throws DbfError with tableName in the message (and a Polish text for
+    // the operator) when the header is damaged: unknown version, a record length other than the fields',
+    // descriptors past the header length, anything but padding between the field list and the header's end.
     static TableHeader parse(std::string_view bytes, const std::string& tableName);
+
+    // Whether the bytes between the field list's terminator and the header's stated end are what writers
+    // leave there: nothing, zeros, or in level 7 a field properties structure whose size (its bytes 14-15)
+    // fits, zeros after it. Anything else means the header length is wrong.
+    static bool isHeaderTail(std::string_view tail, TableFormat format);
+    static constexpr std::size_t kPropertiesPrefixLength = 16;
 
     // The complete header of a new, empty table.
     static std::string build(TableFormat format, const std::vector<FieldSpec>& fields, std::uint8_t languageDriver);

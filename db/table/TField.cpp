@@ -66,7 +66,8 @@ std::string TField::asString() const {
 std::int64_t TField::asInteger() const {
     m_table->requireOpen();
     if (isMemoType(type())) {
-        throw DbfError("Field " + name() + " is a note and holds no number");
+        throw DbfError("Field " + name() + " is a note and holds no number",
+                       "Pole " + name() + " jest notatką i nie zawiera liczby.");
     }
     return dbf::FieldCodec::toInteger(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
 }
@@ -74,7 +75,8 @@ std::int64_t TField::asInteger() const {
 bool TField::asBoolean() const {
     m_table->requireOpen();
     if (isMemoType(type())) {
-        throw DbfError("Field " + name() + " is a note and holds no logical value");
+        throw DbfError("Field " + name() + " is a note and holds no logical value",
+                       "Pole " + name() + " jest notatką i nie zawiera wartości logicznej.");
     }
     return dbf::FieldCodec::toBoolean(m_table->def(m_index), m_table->rawField(m_index), m_table->m_file->codePage());
 }
@@ -94,7 +96,8 @@ void TField::setAsString(std::string_view text) {
         return;
     }
     if (type() == 'B' || type() == 'G') {
-        throw DbfError("Field " + name() + " holds binary data and cannot be set as text");
+        throw DbfError("Field " + name() + " holds binary data and cannot be set as text",
+                       "Pole " + name() + " zawiera dane binarne i nie można w nim zapisać tekstu.");
     }
     m_table->setRaw(m_index, dbf::FieldCodec::fromText(m_table->def(m_index), text, m_table->m_file->codePage()));
 }

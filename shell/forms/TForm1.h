@@ -163,6 +163,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The settings steps of FormCreate: the key made with its first values when missing, then read.
+    void loadSettings();
     void openTables();
     void createSerialPort();
     void setWindowFont();

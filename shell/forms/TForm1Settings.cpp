@@ -34,6 +34,9 @@ constexpr const char* kAdministratorOnly[] = {
 
 std::string utf8(const QString& text) { return text.toStdString(); }
 
+// The second line of the start-up box for a settings file that cannot be used.
+const QString kStaysLocked = QStringLiteral("\nProgram pozostaje zablokowany: ");
+
 // Opens the key for one Write. It is never created here: a key that has gone makes the write fail
 // with the name of the first value it was to hold.
 SettingsKey openForWrite(const char* firstValue) {
@@ -47,34 +50,48 @@ SettingsKey openForWrite(const char* firstValue) {
 
 void TForm1::FormCreate() {
     // An error ends the start-up steps where it happens; the window still opens, locked, with
-    // whatever was loaded before.
+    // whatever was loaded before. A settings file that cannot be read or made leaves the passwords
+    // unloaded, so the program stays locked: the operator is told so, in a box like the lock's own.
     OperatorMessages::runHandler([this] {
         ApplyCaptions();
-
-        SettingsStore store(SettingsStore::defaultFile());
-        auto key = store.openKey(defaults::kSettingsKey, false);
-        if (!key) {
-            key = store.openKey(defaults::kSettingsKey, true);
-            key->writeInteger("Port", 1);
-            key->writeString("sys_nr", defaults::kSystemCode);
-            key->writeString("sys_nr2", defaults::kSystemCode);
-            key->writeString("admin", defaults::kAdminPassword);
-            key->writeString("admin2", defaults::kUserPassword);
+        try {
+            loadSettings();
+        } catch (const settings::SettingsFileError& error) {
+            OperatorMessages::show(QString::fromStdString(error.what()) + kStaysLocked +
+                                       QStringLiteral("popraw lub usuń ten plik i uruchom program ponownie."),
+                                   QStringLiteral("Uwaga!"));
+            return;
+        } catch (const settings::SettingsWriteError& error) {
+            OperatorMessages::show(QString::fromStdString(error.what()) + kStaysLocked +
+                                       QStringLiteral("pozwól na zapis tego pliku i uruchom program ponownie."),
+                                   QStringLiteral("Uwaga!"));
+            return;
         }
-        m_portNumber = key->readInteger("Port");
-        m_systemCodeText = QString::fromStdString(key->readString("sys_nr"));
-        if (m_settingsPage)
-            m_settingsPage->Edit1()->setText(m_systemCodeText);
-        m_adminPassword = QString::fromStdString(key->readString("admin"));
-        m_userPassword = QString::fromStdString(key->readString("admin2"));
-        m_passwordsLoaded = true;
-        m_systemCode = toInteger(systemCodeEntryText());
-        setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
-        key.reset();
-
         applyPortNumber();
         refreshReaderHints();
     });
+}
+
+void TForm1::loadSettings() {
+    SettingsStore store(SettingsStore::defaultFile());
+    auto key = store.openKey(defaults::kSettingsKey, false);
+    if (!key) {
+        key = store.openKey(defaults::kSettingsKey, true);
+        key->writeInteger("Port", 1);
+        key->writeString("sys_nr", defaults::kSystemCode);
+        key->writeString("sys_nr2", defaults::kSystemCode);
+        key->writeString("admin", defaults::kAdminPassword);
+        key->writeString("admin2", defaults::kUserPassword);
+    }
+    m_portNumber = key->readInteger("Port");
+    m_systemCodeText = QString::fromStdString(key->readString("sys_nr"));
+    if (m_settingsPage)
+        m_settingsPage->Edit1()->setText(m_systemCodeText);
+    m_adminPassword = QString::fromStdString(key->readString("admin"));
+    m_userPassword = QString::fromStdString(key->readString("admin2"));
+    m_passwordsLoaded = true;
+    m_systemCode = toInteger(systemCodeEntryText());
+    setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
 }
 
 void TForm1::applyPortNumber() {

@@ -1,5 +1,7 @@
 #include "OperatorMessages.h"
 
+#include "DbfError.h"
+
 #include <QMessageBox>
 
 namespace talvern {
@@ -23,6 +25,11 @@ void OperatorMessages::show(const QString& text, const QString& title) {
 }
 
 void OperatorMessages::showError(const std::exception& error) {
+    // Storage errors carry a Polish text for the operator beside the English one kept for logs and the tool.
+    if (const auto* storage = dynamic_cast<const dbf::DbfError*>(&error); storage && storage->hasOperatorText()) {
+        showError(QString::fromStdString(storage->operatorText()));
+        return;
+    }
     showError(QString::fromUtf8(error.what()));
 }
 

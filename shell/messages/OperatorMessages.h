@@ -25,7 +25,8 @@ public:
     // Shows text under title and waits for OK.
     static void show(const QString& text, const QString& title);
 
-    // The standard error display: the error's text (UTF-8 what()) under the application's title.
+    // The standard error display: the error's text (UTF-8 what()) under the application's title; for a
+    // storage error (dbf::DbfError) that has one, its Polish operator text instead.
     static void showError(const std::exception& error);
     static void showError(const QString& text);
 

@@ -10,6 +10,7 @@ namespace talvern::settings {
 namespace {
 
 constexpr const char* kHeader = "REGEDIT4";
+constexpr const char* kUnicodeHeader = "Windows Registry Editor Version 5.00";
 constexpr std::size_t kHexLineWidth = 76;
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
@@ -89,13 +90,13 @@ public:
         std::size_t pos = 0;
         while (true) {
             if (pos + 2 > compact.size() || hexDigit(compact[pos]) < 0 || hexDigit(compact[pos + 1]) < 0)
-                fail(line, "malformed hexadecimal data");
+                fail(line, "błędne dane szesnastkowe");
             bytes.push_back(static_cast<std::uint8_t>(hexDigit(compact[pos]) * 16 + hexDigit(compact[pos + 1])));
             pos += 2;
             if (pos == compact.size())
                 return bytes;
             if (compact[pos] != ',' || pos + 1 == compact.size())
-                fail(line, "malformed hexadecimal data");
+                fail(line, "błędne dane szesnastkowe");
             ++pos;
         }
     }
@@ -108,21 +109,21 @@ public:
         } else {
             auto name = readQuoted(text, pos);
             if (!name)
-                fail(line, "a value name must be written in double quotes");
+                fail(line, "nazwa wartości musi stać w cudzysłowie");
             value.name = *name;
         }
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
             ++pos;
         if (pos >= text.size() || text[pos] != '=')
-            fail(line, "'=' expected after the value name");
+            fail(line, "po nazwie wartości brak znaku '='");
         const std::string data = trim(text.substr(pos + 1));
         if (data == "-")
-            fail(line, "deleting a value is not supported in the settings file");
+            fail(line, "usuwanie wartości nie jest dozwolone w pliku ustawień");
         if (!data.empty() && data[0] == '"') {
             std::size_t end = 0;
             auto s = readQuoted(data, end);
             if (!s || !trim(data.substr(end)).empty())
-                fail(line, "malformed text value");
+                fail(line, "błędna wartość tekstowa");
             value.kind = ValueKind::Text;
             value.text = *s;
             return value;
@@ -131,7 +132,7 @@ public:
             const std::string digits = data.substr(6);
             if (digits.empty() || digits.size() > 8 ||
                 !std::all_of(digits.begin(), digits.end(), [](char c) { return hexDigit(c) >= 0; }))
-                fail(line, "a dword value needs one to eight hexadecimal digits");
+                fail(line, "wartość dword wymaga od jednej do ośmiu cyfr szesnastkowych");
             value.kind = ValueKind::Integer;
             value.integer = static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
             return value;
@@ -143,18 +144,18 @@ public:
         } else if (data.rfind("hex(", 0) == 0) {
             const auto close = data.find("):");
             if (close == std::string::npos || close == 4)
-                fail(line, "malformed hex(..) value type");
+                fail(line, "błędny typ wartości hex(..)");
             int type = 0;
             for (std::size_t i = 4; i < close; ++i) {
                 const int d = hexDigit(data[i]);
                 if (d < 0 || type > 0xfffffff)
-                    fail(line, "malformed hex(..) value type");
+                    fail(line, "błędny typ wartości hex(..)");
                 type = type * 16 + d;
             }
             value.hexType = type;
             colon = close + 1;
         } else {
-            fail(line, "unknown value type (expected \"text\", dword: or hex:)");
+            fail(line, "nieznany typ wartości (oczekiwano \"tekstu\", dword: lub hex:)");
         }
         value.kind = ValueKind::Binary;
         value.bytes = parseHexBytes(data.substr(colon + 1), line);
@@ -166,6 +167,11 @@ private:
 };
 
 } // namespace
+
+bool RegistryValue::sameData(const RegistryValue& other) const {
+    return kind == other.kind && text == other.text && integer == other.integer && bytes == other.bytes &&
+           hexType == other.hexType;
+}
 
 RegistryValue RegistryValue::makeText(std::string name, std::string text) {
     RegistryValue v;
@@ -218,16 +224,15 @@ RegistryDocument RegistryDocument::parse(const std::string& text, const std::str
         start = end + 1;
     }
     doc.m_eol = (sawLf && !sawCr) ? "\n" : "\r\n";
+    doc.m_endsWithEol = text.empty() || text.back() == '\n';
 
     std::size_t i = 0;
     while (i < lines.size() && trim(lines[i]).empty())
         doc.m_preamble.push_back(lines[i++]);
-    if (i == lines.size() || trim(lines[i]) != kHeader) {
-        if (i < lines.size() && lines[i].find("Windows Registry Editor") != std::string::npos)
-            parser.fail(static_cast<int>(i + 1),
-                        "this is a Unicode registry export; export it in the REGEDIT4 (Win9x/NT4) format instead");
-        parser.fail(static_cast<int>(i + 1), "the first line must be REGEDIT4");
-    }
+    if (i == lines.size() || (trim(lines[i]) != kHeader && trim(lines[i]) != kUnicodeHeader))
+        parser.fail(static_cast<int>(i + 1),
+                    std::string("pierwszy wiersz musi brzmieć ") + kHeader + " lub " + kUnicodeHeader);
+    doc.m_unicode = trim(lines[i]) == kUnicodeHeader;
     doc.m_preamble.push_back(lines[i++]);
 
     Section* current = nullptr;
@@ -245,19 +250,19 @@ RegistryDocument RegistryDocument::parse(const std::string& text, const std::str
         }
         if (t[0] == '[') {
             if (t.back() != ']' || t.size() < 3)
-                parser.fail(lineNumber, "a key line must end with ']'");
+                parser.fail(lineNumber, "wiersz klucza musi kończyć się znakiem ']'");
             const std::string path = t.substr(1, t.size() - 2);
             if (path[0] == '-')
-                parser.fail(lineNumber, "deleting a key is not supported in the settings file");
+                parser.fail(lineNumber, "usuwanie klucza nie jest dozwolone w pliku ustawień");
             if (doc.findSection(path))
-                parser.fail(lineNumber, "the key [" + path + "] appears twice");
+                parser.fail(lineNumber, "klucz [" + path + "] występuje dwa razy");
             doc.m_sections.push_back({path, raw, {}});
             current = &doc.m_sections.back();
             ++i;
             continue;
         }
         if (!current)
-            parser.fail(lineNumber, "a value appears before the first [key] line");
+            parser.fail(lineNumber, "wartość przed pierwszym wierszem [klucza]");
         // A hexadecimal value may continue over the following lines, each ending in a backslash.
         Line line;
         std::string joined = t;
@@ -266,7 +271,7 @@ RegistryDocument RegistryDocument::parse(const std::string& text, const std::str
         while (!joined.empty() && joined.back() == '\\' && joined.find("=hex") != std::string::npos) {
             joined.pop_back();
             if (i == lines.size())
-                parser.fail(lineNumber, "the value continues past the end of the file");
+                parser.fail(lineNumber, "wartość ciągnie się poza koniec pliku");
             line.raw.push_back(lines[i]);
             joined += trim(lines[i]);
             ++i;
@@ -296,6 +301,10 @@ std::string RegistryDocument::serialize() const {
                 out += l + m_eol;
         }
     }
+    // A file read without a line end after its last line is written back the same way until a
+    // change; changed text always ends with one (an import may skip a last line that has none).
+    if (!m_endsWithEol && out.size() >= m_eol.size())
+        out.resize(out.size() - m_eol.size());
     return out;
 }
 
@@ -315,6 +324,7 @@ bool RegistryDocument::hasKey(const std::string& path) const { return findSectio
 void RegistryDocument::addKey(const std::string& path) {
     if (findSection(path))
         return;
+    m_endsWithEol = true;
     // Keep one blank line between keys, as an export has.
     if (m_sections.empty()) {
         if (m_preamble.empty() || !trim(m_preamble.back()).empty())
@@ -344,10 +354,15 @@ bool RegistryDocument::setValue(const std::string& path, const RegistryValue& va
         return false;
     for (auto& line : section->lines) {
         if (line.value && equalsIgnoringCase(line.value->name, value.name)) {
+            // The same value again keeps its line as read, so writing back what was read changes
+            // no byte of the file.
+            if (line.value->sameData(value))
+                return true;
             const std::string keptName = line.value->name;
             line.value = value;
             line.value->name = keptName;
             line.changed = true;
+            m_endsWithEol = true;
             return true;
         }
     }
@@ -356,6 +371,7 @@ bool RegistryDocument::setValue(const std::string& path, const RegistryValue& va
                                   [](const Line& l) { return l.value.has_value(); });
     auto at = lastValue == section->lines.rend() ? section->lines.begin() : lastValue.base();
     section->lines.insert(at, Line{{}, value, true});
+    m_endsWithEol = true;
     return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The text form of a REGEDIT4 registry export, the format of the settings file:
+// The text form of a registry export, the format of the settings file:
 //
 //   REGEDIT4
 //
@@ -7,8 +7,9 @@
 //   "Port"=dword:00000001
 //   "sys_nr"="1"
 //
-// A document is read from UTF-8 text (the file's Windows-1250 bytes already converted) and written
-// back the same way. Lines that are not touched keep their exact text, so comments, other keys and
+// The header is REGEDIT4 or, as today's registry editor writes it, "Windows Registry Editor Version
+// 5.00"; the header read is the header written. A document is read from UTF-8 text (the file's bytes
+// already converted) and written back the same way. Lines that are not touched keep their exact text, so comments, other keys and
 // the formatting of a file carried over from another machine survive a change of one value.
 // Key paths and value names compare without regard to ASCII letter case, as the registry does.
 
@@ -29,6 +30,9 @@ struct RegistryValue {
     std::vector<std::uint8_t> bytes; // ValueKind::Binary
     int hexType = -1;                // ValueKind::Binary: -1 for "hex:", N for "hex(N):"
 
+    // Same kind and same data; the names are not compared.
+    bool sameData(const RegistryValue& other) const;
+
     static RegistryValue makeText(std::string name, std::string text);
     static RegistryValue makeInteger(std::string name, std::uint32_t value);
     static RegistryValue makeBinary(std::string name, std::vector<std::uint8_t> bytes);
@@ -45,13 +49,18 @@ public:
     // The document as text, with the line ending of the parsed text (CR LF for a new document).
     std::string serialize() const;
 
+    // True for a "Windows Registry Editor Version 5.00" document, whose hex(2) and hex(7) data are
+    // UTF-16LE text rather than Windows-1250 bytes.
+    bool isUnicodeExport() const { return m_unicode; }
+
     bool hasKey(const std::string& path) const;
     void addKey(const std::string& path); // no-op when it exists
 
     // nullptr when the key or the value does not exist.
     const RegistryValue* value(const std::string& path, const std::string& name) const;
 
-    // Sets or replaces a value of an existing key; returns false when the key does not exist.
+    // Sets or replaces a value of an existing key; returns false when the key does not exist. A value
+    // set to what it already holds keeps its line exactly as read.
     bool setValue(const std::string& path, const RegistryValue& value);
 
 private:
@@ -72,9 +81,11 @@ private:
     std::vector<std::string> m_preamble;
     std::vector<Section> m_sections;
     std::string m_eol = "\r\n";
+    bool m_endsWithEol = true; // false for a file read without a line end after its last line
+    bool m_unicode = false;
 };
 
-// The line or lines of one value in REGEDIT4 form, without line endings.
+// The line or lines of one value in export form, without line endings.
 std::vector<std::string> formatValue(const RegistryValue& value);
 
 } // namespace talvern::settings

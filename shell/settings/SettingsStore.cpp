@@ -1,6 +1,6 @@
 #include "SettingsStore.h"
 
-#include "Cp1250.h"
+#include "TextCodec.h"
 #include "SettingsError.h"
 
 #include <fcntl.h>
@@ -73,6 +73,33 @@ int lineOfOffset(const std::string& bytes, std::size_t offset) {
     return 1 + static_cast<int>(std::count(bytes.begin(), bytes.begin() + static_cast<long>(offset), '\n'));
 }
 
+// The line of a UTF-16LE offset: line feeds are the code units 0A 00.
+int lineOfUtf16Offset(const std::string& units, std::size_t offset) {
+    int line = 1;
+    for (std::size_t i = 0; i + 1 < units.size() && i < offset; i += 2)
+        if (units[i] == '\n' && units[i + 1] == '\0')
+            ++line;
+    return line;
+}
+
+constexpr char kUtf16LeMark[] = "\xFF\xFE";
+constexpr char kUtf16BeMark[] = "\xFE\xFF";
+constexpr int kLongestLinkChain = 40;
+
+bool startsWith(const std::string& bytes, const char* prefix) { return bytes.rfind(prefix, 0) == 0; }
+
+// The zero-terminated UTF-16LE text of a hex(2) value of a version 5 export.
+std::optional<std::string> utf16ValueText(const std::vector<std::uint8_t>& bytes) {
+    std::string units;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i] == 0 && bytes[i + 1] == 0)
+            break;
+        units += static_cast<char>(bytes[i]);
+        units += static_cast<char>(bytes[i + 1]);
+    }
+    return utf16leToUtf8(units);
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path file) : m_file(std::move(file)) {}
@@ -87,64 +114,110 @@ std::filesystem::path SettingsStore::defaultFile() {
     return config / "talvern" / "settings.reg";
 }
 
-std::optional<RegistryDocument> SettingsStore::load() const {
+std::optional<SettingsStore::Stored> SettingsStore::load() const {
     const std::string name = m_file.string();
     std::error_code ec;
     const auto status = std::filesystem::status(m_file, ec);
     if (!std::filesystem::exists(status))
         return std::nullopt;
     if (!std::filesystem::is_regular_file(status))
-        throw SettingsFileError(name, 0, "it is not a regular file");
+        throw SettingsFileError(name, 0, "to nie jest zwykły plik");
     const auto size = std::filesystem::file_size(m_file, ec);
     if (!ec && size > kLargestFile)
-        throw SettingsFileError(name, 0, "it is too large to be a settings file");
+        throw SettingsFileError(name, 0, "plik jest zbyt duży jak na plik ustawień");
 
     std::ifstream in(m_file, std::ios::binary);
     if (!in)
-        throw SettingsFileError(name, 0, std::strerror(errno));
+        throw SettingsFileError(name, 0, describeSystemError(errno));
     std::ostringstream buffer;
     buffer << in.rdbuf();
     if (in.bad())
-        throw SettingsFileError(name, 0, "it cannot be read");
+        throw SettingsFileError(name, 0, "błąd odczytu");
     const std::string bytes = buffer.str();
 
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE)
-        throw SettingsFileError(name, 1,
-                                "this is a Unicode registry export; export it in the REGEDIT4 (Win9x/NT4) format instead");
-    DecodeFailure failure{};
-    const auto text = cp1250ToUtf8(bytes, &failure);
-    if (!text)
-        throw SettingsFileError(name, lineOfOffset(bytes, failure.offset), "a byte that is not Windows-1250 text");
-    if (text->find('\0') != std::string::npos)
-        throw SettingsFileError(name, lineOfOffset(bytes, text->find('\0')), "a zero byte in the text");
-    return RegistryDocument::parse(*text, name);
+    Stored stored;
+    std::optional<std::string> text;
+    if (startsWith(bytes, kUtf16LeMark)) {
+        stored.encoding = FileEncoding::Utf16LittleEndian;
+        const std::string units = bytes.substr(2);
+        DecodeFailure failure{};
+        text = utf16leToUtf8(units, &failure);
+        if (!text)
+            throw SettingsFileError(name, lineOfUtf16Offset(units, failure.offset),
+                                    "tekst UTF-16 jest błędny albo urwany");
+    } else if (startsWith(bytes, kUtf16BeMark)) {
+        throw SettingsFileError(name, 1, "tekst UTF-16 z bajtem wyższym na początku nie jest obsługiwany");
+    } else {
+        DecodeFailure failure{};
+        text = cp1250ToUtf8(bytes, &failure);
+        if (!text)
+            throw SettingsFileError(name, lineOfOffset(bytes, failure.offset), "bajt, który nie jest tekstem Windows-1250");
+    }
+    if (const auto zero = text->find('\0'); zero != std::string::npos)
+        throw SettingsFileError(name, 1 + static_cast<int>(std::count(text->begin(), text->begin() + static_cast<long>(zero), '\n')),
+                                "bajt zerowy w tekście");
+    stored.document = RegistryDocument::parse(*text, name);
+    return stored;
 }
 
-bool SettingsStore::save(const RegistryDocument& document) const {
-    const auto bytes = utf8ToCp1250(document.serialize());
+std::filesystem::path SettingsStore::writeTarget() const {
+    std::filesystem::path path = m_file;
+    for (int hop = 0; hop < kLongestLinkChain; ++hop) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+            return path;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+        if (ec)
+            throw SettingsWriteError(m_file.string(), describeSystemError(ec.value()));
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    throw SettingsWriteError(m_file.string(), describeSystemError(ELOOP));
+}
+
+bool SettingsStore::save(const Stored& stored) const {
+    const std::string text = stored.document.serialize();
+    std::optional<std::string> bytes;
+    if (stored.encoding == FileEncoding::Utf16LittleEndian) {
+        bytes = utf8ToUtf16le(text);
+        if (bytes)
+            bytes->insert(0, kUtf16LeMark);
+    } else {
+        bytes = utf8ToCp1250(text);
+    }
     if (!bytes)
         return false;
 
-    const auto folder = m_file.parent_path();
+    const std::string name = m_file.string();
+    const std::filesystem::path target = writeTarget();
+    const auto folder = target.parent_path();
     std::error_code ec;
-    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+    // Only the program's own folder is made; a link that leads nowhere is followed no further.
+    if (target == m_file && !folder.empty() && !std::filesystem::exists(folder, ec)) {
         std::filesystem::create_directories(folder, ec);
         if (ec)
-            return false;
+            throw SettingsWriteError(name, describeSystemError(ec.value()));
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
     }
+    // A file without write permission was made read-only on purpose, and the rename below would
+    // replace it all the same (and the superuser may write any file): it is refused here.
+    if (struct stat st {}; ::stat(target.c_str(), &st) == 0) {
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            throw SettingsWriteError(name, "plik jest tylko do odczytu");
+        if (::access(target.c_str(), W_OK) != 0)
+            throw SettingsWriteError(name, errno == EACCES ? "brak uprawnień do zapisu pliku" : describeSystemError(errno));
+    }
 
-    std::string temporary = (folder / ("." + m_file.filename().string() + ".XXXXXX")).string();
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.get() < 0)
-        return false;
+        throw SettingsWriteError(name, describeSystemError(errno));
     const bool written = ::fchmod(fd.get(), S_IRUSR | S_IWUSR) == 0 && writeAll(fd.get(), *bytes) &&
                          ::fsync(fd.get()) == 0 && fd.close() &&
-                         ::rename(temporary.c_str(), m_file.c_str()) == 0;
+                         ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!written) {
+        const int error = errno;
         ::unlink(temporary.c_str());
-        return false;
+        throw SettingsWriteError(name, describeSystemError(error));
     }
     // The rename itself is durable only once the folder is synced.
     FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -155,25 +228,25 @@ bool SettingsStore::save(const RegistryDocument& document) const {
 
 std::optional<SettingsKey> SettingsStore::openKey(const std::string& key, bool create) {
     const std::string path = fullPath(key);
-    auto document = load();
-    if (document && document->hasKey(path))
-        return SettingsKey(*this, path, std::move(*document));
+    auto stored = load();
+    if (stored && stored->document.hasKey(path))
+        return SettingsKey(*this, path, std::move(*stored));
     if (!create)
         return std::nullopt;
-    RegistryDocument updated = document ? std::move(*document) : RegistryDocument();
-    updated.addKey(path);
+    Stored updated = stored ? std::move(*stored) : Stored();
+    updated.document.addKey(path);
     if (!save(updated))
-        throw SettingsError("The settings file '" + m_file.string() + "' cannot be written");
+        throw SettingsWriteError(m_file.string(), "klucza " + key + " nie można zapisać w kodowaniu pliku");
     return SettingsKey(*this, path, std::move(updated));
 }
 
-SettingsKey::SettingsKey(const SettingsStore& store, std::string path, RegistryDocument snapshot)
+SettingsKey::SettingsKey(const SettingsStore& store, std::string path, SettingsStore::Stored snapshot)
     : m_store(store), m_path(std::move(path)), m_snapshot(std::move(snapshot)) {}
 
-bool SettingsKey::valueExists(const std::string& name) const { return m_snapshot.value(m_path, name) != nullptr; }
+bool SettingsKey::valueExists(const std::string& name) const { return m_snapshot.document.value(m_path, name) != nullptr; }
 
 std::int32_t SettingsKey::readInteger(const std::string& name) const {
-    const RegistryValue* value = m_snapshot.value(m_path, name);
+    const RegistryValue* value = m_snapshot.document.value(m_path, name);
     if (!value)
         throw SettingsError::failedToGet(name);
     if (value->kind == ValueKind::Integer)
@@ -189,13 +262,18 @@ std::int32_t SettingsKey::readInteger(const std::string& name) const {
 }
 
 std::string SettingsKey::readString(const std::string& name) const {
-    const RegistryValue* value = m_snapshot.value(m_path, name);
+    const RegistryValue* value = m_snapshot.document.value(m_path, name);
     if (!value)
         return {};
     if (value->kind == ValueKind::Text)
         return value->text;
     if (value->kind == ValueKind::Binary && value->hexType == kExpandStringType) {
-        // The bytes of a zero-terminated Windows-1250 string.
+        // A zero-terminated string: UTF-16LE in a version 5 export, Windows-1250 bytes in REGEDIT4.
+        if (m_snapshot.document.isUnicodeExport()) {
+            if (auto text = utf16ValueText(value->bytes))
+                return *text;
+            throw SettingsError::failedToGet(name);
+        }
         std::string bytes(value->bytes.begin(), value->bytes.end());
         bytes = bytes.substr(0, bytes.find('\0'));
         if (auto text = cp1250ToUtf8(bytes))
@@ -206,7 +284,7 @@ std::string SettingsKey::readString(const std::string& name) const {
 }
 
 std::vector<std::uint8_t> SettingsKey::readBinary(const std::string& name) const {
-    const RegistryValue* value = m_snapshot.value(m_path, name);
+    const RegistryValue* value = m_snapshot.document.value(m_path, name);
     if (!value)
         throw SettingsError::failedToGet(name);
     if (value->kind == ValueKind::Binary && (value->hexType == -1 || value->hexType == kBinaryType))
@@ -219,8 +297,10 @@ void SettingsKey::writeInteger(const std::string& name, std::int32_t value) {
 }
 
 void SettingsKey::writeString(const std::string& name, const std::string& value) {
-    // A REGEDIT4 line cannot carry a line break, and the store keeps zero-terminated strings.
-    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    // An export line cannot carry a line break, and the store keeps zero-terminated strings. The
+    // program's text is Windows-1250 whatever the file's encoding, so a file carried back to a
+    // Windows machine gives the same text there.
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos || !utf8ToCp1250(value))
         throw SettingsError::failedToSet(name);
     write(RegistryValue::makeText(name, value));
 }
@@ -231,9 +311,15 @@ void SettingsKey::writeBinary(const std::string& name, const std::vector<std::ui
 
 void SettingsKey::write(const RegistryValue& value) {
     auto current = m_store.load();
-    if (!current || !current->hasKey(m_path))
+    if (!current || !current->document.hasKey(m_path))
         throw SettingsError::failedToSet(value.name);
-    current->setValue(m_path, value);
+    // A value that already holds what is written needs no write, so the same value written to a
+    // read-only file is no error.
+    if (const RegistryValue* stored = current->document.value(m_path, value.name); stored && stored->sameData(value)) {
+        m_snapshot = std::move(*current);
+        return;
+    }
+    current->document.setValue(m_path, value);
     if (!m_store.save(*current))
         throw SettingsError::failedToSet(value.name);
     m_snapshot = std::move(*current);

@@ -1,6 +1,7 @@
 #include "DbfError.h"
 #include "DbfTable.h"
 #include "TTable.h"
+#include "TableCheck.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,9 @@ using dbf::DbfError;
 using dbf::DbfTable;
 using dbf::TableFormat;
 
-// A damaged table either opens with what can be read safely or fails with a message naming it; it never
-// crashes, hangs or reads outside the file.
+// A damaged table either opens with what can be read safely or is refused with a message naming it, and a
+// refused table is left byte for byte as it was: it never crashes, hangs, reads outside the file or gets
+// written. The records past the count that an append cut short leaves are told from damage.
 struct Damage {
     const char* name;
     std::function<void(std::string& dbf, std::string& dbt)> apply;
@@ -59,12 +61,20 @@ TEST_P(DamagedTable, OpensSafelyOrFailsClearly) {
 
     TTable t;
     if (GetParam().expectedRecords < 0) {
+        // Opened as the program opens it, to add a group: refused before anything is written.
         try {
             t.open(path);
+            t.append();
+            t.fieldByName("NAME").setAsString("new");
+            t.fieldByName("NOTES").setAsString("would land on the records");
+            t.post();
             FAIL() << "a damaged table opened";
         } catch (const DbfError& e) {
             EXPECT_NE(std::string(e.what()).find("grupa"), std::string::npos) << e.what();
+            EXPECT_TRUE(e.hasOperatorText()) << e.what();
         }
+        EXPECT_EQ(readAll(path), dbf) << "the damaged table was written";
+        EXPECT_EQ(readAll(dir.file("grupa.dbt")), dbt) << "the damaged table's memo file was written";
         return;
     }
     t.open(path);
@@ -89,24 +99,71 @@ const Damage kDamages[] = {
     {"UnknownFieldType", [](std::string& b, std::string&) { b[32 + 11] = 'Q'; }, -1},
     {"MissingTerminator", [](std::string& b, std::string&) { b[kHeader - 1] = 'X'; }, -1},
     {"MissingMemoFile", [](std::string&, std::string& m) { m.clear(); }, -1},
-    {"CountLargerThanFile", [](std::string& b, std::string&) { b[4] = 100; }, 3},
-    {"FileCutInsideARecord", [](std::string& b, std::string&) { b.resize(kHeader + 21 * 2 + 7); }, 2},
-    {"MemoPointerPastEnd",
-     [](std::string& b, std::string&) { b.replace(kHeader + 11, 10, "    999999"); }, 3},
+    {"CountLargerThanFile", [](std::string& b, std::string&) { b[4] = 100; }, -1},
+    {"FileCutInsideARecord", [](std::string& b, std::string&) { b.resize(kHeader + 21 * 2 + 7); }, -1},
+    {"FileCutAtARecordEnd", [](std::string& b, std::string&) { b.resize(kHeader + 21 * 2); }, -1},
+    {"MemoPointerPastEnd", [](std::string& b, std::string&) { b.replace(kHeader + 11, 10, "    999999"); }, -1},
     {"MemoPointerGarbage", [](std::string& b, std::string&) { b.replace(kHeader + 11, 10, "\x01\x02zzzzzz\xff "); },
-     3},
-    {"MemoFileCutShort", [](std::string&, std::string& m) { m.resize(600); }, 3},
-    {"MemoWithoutEndMark",
-     [](std::string&, std::string& m) {
-         m.resize(1024);
-         std::fill(m.begin() + 512, m.end(), 'x');
+     -1},
+    {"MemoFileCutShort", [](std::string&, std::string& m) { m.resize(600); }, -1},
+    {"MemoWithoutEndMark", [](std::string&, std::string& m) { std::fill(m.begin() + 512, m.end(), 'x'); }, 3},
+    {"DeletionFlagOutOfPlace", [](std::string& b, std::string&) { b[kHeader + 21] = 'g'; }, -1},
+    {"CountSmallerThanFile", [](std::string& b, std::string&) { b[4] = 1; }, -1},
+    {"CountOneSmallLiveRecordPast", [](std::string& b, std::string&) { b[4] = 2; }, -1},
+    // What an append cut short leaves: the record, still marked deleted, past the count; or a piece of it.
+    {"AppendCutShortBeforeCount",
+     [](std::string& b, std::string&) {
+         b[4] = 2;
+         b[kHeader + 2 * 21] = '*';
+     },
+     2},
+    {"AppendCutShortInsideRecord",
+     [](std::string& b, std::string&) {
+         b[kHeader + 3 * 21] = '*';
+         b.resize(kHeader + 3 * 21 + 9);
      },
      3},
-    {"CountSmallerThanFile", [](std::string& b, std::string&) { b[4] = 1; }, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedTable, ::testing::ValuesIn(kDamages),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The next append takes the place of the one that was cut short, and the table is sound again.
+TEST(AppendCutShort, NextAppendTakesItsPlace) {
+    TempDir dir;
+    const std::string path = dir.file("grupa.dbf");
+    DbfTable::create(path, TableFormat::DBase3Memo, {{"NAME", 'C', 10}, {"NOTES", 'M', 10}});
+    TTable t;
+    t.open(path);
+    for (const char* name : {"a", "b", "cut"}) {
+        t.append();
+        t.fieldByName("NAME").setAsString(name);
+        t.post();
+    }
+    t.close();
+    std::string bytes = readAll(path);
+    bytes[4] = 2;                  // the count not yet written
+    bytes[kHeader + 2 * 21] = '*'; // nor the live mark
+    writeAll(path, bytes);
+
+    const dbf::CheckReport cut = dbf::checkTable(path);
+    EXPECT_TRUE(cut.sound());
+    ASSERT_EQ(cut.notes.size(), 1u);
+    EXPECT_NE(cut.notes[0].find("append was cut short"), std::string::npos) << cut.notes[0];
+
+    t.open(path);
+    EXPECT_EQ(t.recordCount(), 2);
+    t.append();
+    t.fieldByName("NAME").setAsString("next");
+    t.post();
+    t.close();
+    EXPECT_EQ(readAll(path).size(), kHeader + 3 * 21 + 1);
+    const dbf::CheckReport after = dbf::checkTable(path);
+    EXPECT_TRUE(after.sound() && after.notes.empty());
+    t.open(path);
+    t.last();
+    EXPECT_EQ(t.fieldByName("NAME").asString(), "next");
+}
 
 } // namespace
 } // namespace talvern::db::test

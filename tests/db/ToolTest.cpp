@@ -59,7 +59,7 @@ TEST_F(Tool, DumpIsJsonWithFieldsRecordsAndDeletedCount) {
     EXPECT_EQ(run.output, "dBASE III+ with memo 0x83 1 3\n"
                           "NUMBER:N:6 SURNAME:C:30 NAME:C:30 GROUP:C:30 INDEX:N:2 INFO:M:10\n"
                           "1 Żółkiewski 'pierwsza linia\\r\\ndruga, z przecinkiem i \"cudzysłowem\"' 0\n"
-                          "3 Ćwik '' 0\n"
+                          "3 Ćwik None 0\n"
                           "4 Łęcki 'notatka' 0\n");
 }
 
@@ -109,7 +109,7 @@ TEST_F(Tool, CheckReportsProblemsAndFailsOnThem) {
     writeAll(users_(), bytes);
     RunResult run = tool("check " + quoted(users_()));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("problem: The header counts 9 records"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("damage: The header counts 9 records"), std::string::npos) << run.output;
 
     EXPECT_EQ(tool("check " + quoted(m_dir.file("none.dbf"))).exitCode, 1);
     EXPECT_EQ(tool("frobnicate").exitCode, 2);

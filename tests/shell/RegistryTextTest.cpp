@@ -109,6 +109,31 @@ TEST(RegistryText, AcceptsUnixLineEndsAndKeepsThem) {
     EXPECT_EQ(doc.serialize(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\n\"Port\"=dword:00000004\n");
 }
 
+TEST(RegistryText, ReadsAVersion5ExportAndKeepsItsHeader) {
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n" + ("[" + kKey + "]\r\n") +
+                             "\"admin\"=\"Zażółć\"\r\n\"Port\"=dword:00000003\r\n\r\n";
+    auto doc = RegistryDocument::parse(text, "x");
+    EXPECT_TRUE(doc.isUnicodeExport());
+    EXPECT_FALSE(RegistryDocument::parse(kWindowsExport, "x").isUnicodeExport());
+    EXPECT_EQ(doc.value(kKey, "admin")->text, "Zażółć");
+    doc.setValue(kKey, RegistryValue::makeInteger("Port", 4));
+    std::string expected = text;
+    expected.replace(expected.find("dword:00000003"), 14, "dword:00000004");
+    EXPECT_EQ(doc.serialize(), expected);
+}
+
+TEST(RegistryText, WritingBackWhatWasReadChangesNothing) {
+    // A value set to what it holds keeps its own spelling, and a file without a line end after its
+    // last line keeps that too until something changes.
+    const std::string text = "REGEDIT4\r\n" + ("[" + kKey + "]\r\n") + "\"Port\"=dword:2\r\n\"admin\"=\"9\"";
+    auto doc = RegistryDocument::parse(text, "x");
+    doc.setValue(kKey, RegistryValue::makeInteger("port", 2));
+    doc.setValue(kKey, RegistryValue::makeText("ADMIN", "9"));
+    EXPECT_EQ(doc.serialize(), text);
+    doc.setValue(kKey, RegistryValue::makeText("admin", "5"));
+    EXPECT_EQ(doc.serialize(), "REGEDIT4\r\n" + ("[" + kKey + "]\r\n") + "\"Port\"=dword:2\r\n\"admin\"=\"5\"\r\n");
+}
+
 struct Malformed {
     const char* what;
     std::string text;
@@ -125,8 +150,8 @@ TEST_P(RegistryTextMalformed, NamesTheFileAndTheLine) {
     } catch (const SettingsFileError& e) {
         EXPECT_EQ(e.line(), c.line) << e.what();
         const std::string text = e.what();
-        EXPECT_NE(text.find("'/somewhere/settings.reg'"), std::string::npos) << text;
-        EXPECT_NE(text.find("line " + std::to_string(c.line)), std::string::npos) << text;
+        EXPECT_NE(text.find("/somewhere/settings.reg"), std::string::npos) << text;
+        EXPECT_NE(text.find("wiersz " + std::to_string(c.line)), std::string::npos) << text;
     }
 }
 
@@ -135,7 +160,7 @@ const std::string K = "[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegistryTextMalformed,
     testing::Values(Malformed{"empty file", "", 1}, Malformed{"no header", "\r\n" + K, 2},
-                    Malformed{"unicode header", "Windows Registry Editor Version 5.00\r\n", 1},
+                    Malformed{"another header", "Windows Registry Editor Version 4.00\r\n", 1},
                     Malformed{"value before key", "REGEDIT4\r\n\"a\"=\"b\"\r\n", 2},
                     Malformed{"unterminated key", "REGEDIT4\r\n[HKEY_CURRENT_USER\r\n", 2},
                     Malformed{"unquoted name", "REGEDIT4\r\n" + K + "a=\"b\"\r\n", 3},

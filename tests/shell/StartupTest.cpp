@@ -7,7 +7,9 @@
 #include "TForm3.h"
 #include "Gauge.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -25,8 +27,8 @@ private slots:
     void startupErrors_data();
     void startupErrors();
     void brokenSettingsFileIsShownAndLeftUntouched();
-    void unreadSettingsKeepTheProgramLocked_data();
-    void unreadSettingsKeepTheProgramLocked();
+    void settingsFilesKeepThePasswordRule_data();
+    void settingsFilesKeepThePasswordRule();
     void tablesThatCannotBeOpenedEndStartup_data();
     void tablesThatCannotBeOpenedEndStartup();
     void secondaryWindowsStartHidden();
@@ -170,7 +172,11 @@ void StartupTest::brokenSettingsFileIsShownAndLeftUntouched() {
     TForm1& form = site.start();
     QCOMPARE(site.messages.size(), std::size_t(1));
     const QString text = site.messages[0].text;
-    QVERIFY2(text.contains(site.settingsFile()) && text.contains(QStringLiteral("line 5")), qPrintable(text));
+    QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+    QVERIFY2(text.startsWith(QStringLiteral("Nie można odczytać ustawień z pliku ") + site.settingsFile() +
+                             QStringLiteral(", wiersz 5: ")) &&
+                 text.contains(QStringLiteral("\nProgram pozostaje zablokowany")),
+             qPrintable(text));
     QCOMPARE(site.settingsBytes(), broken);
     QVERIFY(form.isLocked());
     QCOMPARE(form.portLabel(), QString());
@@ -180,33 +186,150 @@ void StartupTest::brokenSettingsFileIsShownAndLeftUntouched() {
     QCOMPARE(site.settingsBytes(), broken);
 }
 
-void StartupTest::unreadSettingsKeepTheProgramLocked_data() {
-    QTest::addColumn<QByteArray>("settings");
-    QTest::newRow("a garbage line") << QByteArray("\x01\x02 not a settings file at all\r\n");
-    QTest::newRow("an unterminated value")
-        << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"admin\"=\"9\r\n");
-    QTest::newRow("the key's header only") << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft");
+namespace {
+
+// The bytes of a registry export as today's registry editor writes it: UTF-16LE after a byte-order mark.
+QByteArray unicodeExport(const QString& text) {
+    QByteArray bytes("\xFF\xFE", 2);
+    for (QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return bytes;
 }
 
-void StartupTest::unreadSettingsKeepTheProgramLocked() {
-    // Nothing was loaded, so the passwords stand empty: no entry may open the program, the empty one
-    // above all, and the box says why and which file.
+QString version5Key(const QString& admin) {
+    return QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n"
+                          "\"Port\"=dword:00000002\r\n\"sys_nr\"=\"12\"\r\n\"sys_nr2\"=\"12\"\r\n\"admin\"=\"%1\"\r\n"
+                          "\"admin2\"=\"usr\"\r\n\r\n")
+        .arg(admin);
+}
+
+QByteArray ansiKey(const QByteArray& admin) {
+    return "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"Port\"=dword:00000002\r\n\"sys_nr\"=\"12\"\r\n"
+           "\"sys_nr2\"=\"12\"\r\n\"admin\"=\"" + admin + "\"\r\n\"admin2\"=\"usr\"\r\n\r\n";
+}
+
+} // namespace
+
+void StartupTest::settingsFilesKeepThePasswordRule_data() {
+    // How the settings file is laid down, what it holds, whether the passwords can be read from it,
+    // what the file holds once the administrator password is changed from "adm" to "new" on the
+    // Settings page, the box that change gives, and the password that opens the next start.
+    QTest::addColumn<QString>("layout"); // "file", "link" (to a file in another folder), "read-only"
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<QByteArray>("afterChange");
+    QTest::addColumn<QString>("changeMessage");
+    QTest::addColumn<QString>("opensNext");
+    const QString saved = QStringLiteral("Haslo administratora - zapisano.");
+    QTest::newRow("a garbage line") << "file" << QByteArray("\x01\x02 not a settings file at all\r\n") << false
+                                    << QByteArray() << QString() << QString();
+    QTest::newRow("an unterminated value")
+        << "file" << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"admin\"=\"9\r\n") << false
+        << QByteArray() << QString() << QString();
+    QTest::newRow("the key's header only") << "file" << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft") << false
+                                           << QByteArray() << QString() << QString();
+    QTest::newRow("a UTF-16 export") << "file" << unicodeExport(version5Key("adm")) << true
+                                     << unicodeExport(version5Key("new")) << saved << "new";
+    QTest::newRow("a symbolic link") << "link" << ansiKey("adm") << true << ansiKey("new") << saved << "new";
+    QTest::newRow("a read-only file") << "read-only" << ansiKey("adm") << true << ansiKey("adm")
+                                      << "Nie można zapisać ustawień w pliku %1: plik jest tylko do odczytu." << "adm";
+}
+
+void StartupTest::settingsFilesKeepThePasswordRule() {
+    // The lock never accepts a password that was not loaded: with nothing read, no entry opens the
+    // program (the empty one above all) and the box says why and which file. A file that can be read
+    // opens with its own password only, and a change keeps the file's form and place or, when the
+    // file cannot be written, keeps the old password in the file and in the program.
+    QFETCH(QString, layout);
     QFETCH(QByteArray, settings);
+    QFETCH(bool, loaded);
+    QFETCH(QByteArray, afterChange);
+    QFETCH(QString, changeMessage);
+    QFETCH(QString, opensNext);
     Site site;
-    site.writeSettings(settings);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.path() + QStringLiteral("/shared.reg");
+    if (layout == "link") {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(settings);
+        file.close();
+        site.writeSettings(QByteArray());
+        QVERIFY(QFile::remove(site.settingsFile()));
+        QVERIFY(QFile::link(target, site.settingsFile()));
+    } else {
+        site.writeSettings(settings);
+        if (layout == "read-only")
+            QVERIFY(QFile::setPermissions(site.settingsFile(), QFile::ReadOwner | QFile::ReadGroup));
+    }
+
+    auto tryPasswords = [&](TForm1& form, const QStringList& refused) {
+        auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
+        for (const QString& typed : refused) {
+            site.messages.clear();
+            entry->setText(typed);
+            form.BitBtn1Click();
+            QVERIFY2(form.isLocked(), qPrintable(typed));
+            QCOMPARE(site.messages.size(), std::size_t(1));
+            QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+            if (!loaded)
+                QVERIFY2(site.messages[0].text.contains(site.settingsFile()), qPrintable(site.messages[0].text));
+            else
+                QCOMPARE(site.messages[0].text, QStringLiteral("Niepoprawne haslo."));
+        }
+    };
+
     TForm1& form = site.start();
     QVERIFY(form.isLocked());
-    auto* entry = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
-    for (const QString& typed : {QString(), QStringLiteral("9"), QStringLiteral("wrong")}) {
-        site.messages.clear();
-        entry->setText(typed);
-        form.BitBtn1Click();
-        QVERIFY2(form.isLocked(), qPrintable(typed));
+    if (!loaded) {
+        // The start-up said so first, in Polish, naming the file.
         QCOMPARE(site.messages.size(), std::size_t(1));
         QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
-        QVERIFY2(site.messages[0].text.contains(site.settingsFile()), qPrintable(site.messages[0].text));
+        QVERIFY2(site.messages[0].text.startsWith(QStringLiteral("Nie można odczytać ustawień z pliku ") +
+                                                  site.settingsFile()),
+                 qPrintable(site.messages[0].text));
+        tryPasswords(form, {QString(), QStringLiteral("9"), QStringLiteral("5"), QStringLiteral("wrong")});
+        QCOMPARE(site.settingsBytes(), settings);
+        return;
     }
+    QVERIFY2(site.messages.empty(), qPrintable(site.messages.empty() ? "" : site.messages[0].text));
+    tryPasswords(form, {QString(), QStringLiteral("9"), QStringLiteral("usr "), QStringLiteral("new")});
     QCOMPARE(site.settingsBytes(), settings);
+
+    site.messages.clear();
+    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("adm"));
+    form.BitBtn1Click();
+    QVERIFY(!form.isLocked());
+    QCOMPARE(form.systemCode(), 12);
+    // The system code confirmed as it stands writes no byte differently, whatever the file's form.
+    form.settingsPage()->Button5()->click();
+    QCOMPARE(site.settingsBytes(), settings);
+    site.messages.clear();
+    form.settingsPage()->Edit6()->setText(QStringLiteral("new"));
+    form.settingsPage()->Button15()->click();
+    QCOMPARE(site.messages.size(), std::size_t(1));
+    QCOMPARE(site.messages[0].text, QString(changeMessage).replace(QStringLiteral("%1"), site.settingsFile()));
+    QCOMPARE(form.adminPassword(), opensNext);
+    QCOMPARE(site.settingsBytes(), afterChange);
+    if (layout == "link") {
+        QVERIFY(QFileInfo(site.settingsFile()).isSymLink());
+        QCOMPARE(QFileInfo(site.settingsFile()).symLinkTarget(), target);
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"shared.reg"});
+    }
+    if (layout == "read-only")
+        QCOMPARE(QFile::permissions(site.settingsFile()) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::ReadOwner | QFile::ReadGroup);
+
+    // The next start opens with what the file holds, and with nothing else.
+    site.program.reset();
+    site.messages.clear();
+    TForm1& next = site.start();
+    tryPasswords(next, {QString(), opensNext == "adm" ? QStringLiteral("new") : QStringLiteral("adm")});
+    next.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(opensNext);
+    next.BitBtn1Click();
+    QVERIFY(!next.isLocked());
 }
 
 void StartupTest::tablesThatCannotBeOpenedEndStartup_data() {

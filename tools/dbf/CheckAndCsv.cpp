@@ -3,6 +3,7 @@
 #include "Csv.h"
 #include "DbfError.h"
 #include "DbfTable.h"
+#include "FileNames.h"
 #include "TTable.h"
 #include "TableCheck.h"
 
@@ -16,20 +17,28 @@ int checkTable(const std::string& path, std::ostream& out) {
     try {
         report = dbf::checkTable(path);
     } catch (const dbf::DbfError& e) {
-        out << "problem: " << e.what() << "\n";
+        out << "error: " << e.what() << "\n";
         return 1;
     }
     for (const auto& note : report.notes) {
         out << "note: " << note << "\n";
     }
+    for (const auto& damage : report.damage) {
+        out << "damage: " << damage << "\n";
+    }
     for (const auto& problem : report.problems) {
         out << "problem: " << problem << "\n";
     }
-    if (report.problems.empty()) {
-        out << "ok\n";
-        return 0;
+    if (!report.damage.empty()) {
+        out << "damaged: the program refuses this table and writes nothing to it; talvern-dbf repair " << path
+            << " writes a repaired copy, " << dbf::repairedCopyPath(path) << "\n";
+        return 1;
     }
-    return 1;
+    if (!report.problems.empty()) {
+        return 1;
+    }
+    out << "ok\n";
+    return 0;
 }
 
 int exportCsv(const std::string& path, std::ostream& out) {

@@ -4,6 +4,8 @@
 #include "FieldCodec.h"
 
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace talvern::dbftool {
 namespace {
@@ -30,31 +32,65 @@ std::string jsonString(std::string_view s) {
     return out + "\"";
 }
 
-// JSON has no place for NaN or a number like "1." that dBASE may hold; those go out as text.
-bool isJsonNumber(const std::string& s) {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The JSON spelling of a number as a dBASE field holds it ("+5", "-.5", "1.", "007", "1e+300"), its digits
+// kept as written so that nothing is rounded; nullopt for text that is no number (the asterisks dBASE
+// writes for a value too wide for its field, "nan", "inf"), which goes out as a string.
+std::optional<std::string> jsonNumber(std::string_view s) {
+    std::string out;
     std::size_t i = 0;
-    if (i < s.size() && s[i] == '-') {
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        if (s[i] == '-') {
+            out += '-';
+        }
         ++i;
     }
-    std::size_t digits = i;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+    const std::size_t wholeStart = i;
+    while (i < s.size() && isDigit(s[i])) {
         ++i;
     }
-    if (i == digits || (s[digits] == '0' && i - digits > 1)) {
-        return false;
-    }
+    std::string_view whole = s.substr(wholeStart, i - wholeStart);
+    std::string_view fraction;
     if (i < s.size() && s[i] == '.') {
-        std::size_t frac = ++i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        const std::size_t fractionStart = ++i;
+        while (i < s.size() && isDigit(s[i])) {
             ++i;
         }
-        if (i == frac) {
-            return false;
-        }
+        fraction = s.substr(fractionStart, i - fractionStart);
     }
-    return i == s.size();
+    if (whole.empty() && fraction.empty()) {
+        return std::nullopt;
+    }
+    std::string exponent;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        exponent = "e";
+        if (++i < s.size() && (s[i] == '+' || s[i] == '-')) {
+            exponent += s[i++];
+        }
+        const std::size_t digits = i;
+        while (i < s.size() && isDigit(s[i])) {
+            ++i;
+        }
+        if (i == digits) {
+            return std::nullopt;
+        }
+        exponent += s.substr(digits, i - digits);
+    }
+    if (i != s.size()) {
+        return std::nullopt;
+    }
+    const std::size_t significant = whole.find_first_not_of('0'); // JSON allows no leading zeros
+    out += significant == std::string_view::npos ? std::string_view("0") : whole.substr(significant);
+    if (!fraction.empty()) {
+        out += '.';
+        out += fraction;
+    }
+    return out + exponent;
 }
 
+// One rule for every type: a field that holds nothing (blank text, an empty memo, an empty number, date,
+// logical or timestamp) is null. Numbers are JSON numbers, logicals true/false, everything else a string.
 std::string jsonValue(dbf::DbfTable& table, int index, std::string_view rec) {
     const dbf::FieldDef& f = table.fields()[static_cast<std::size_t>(index)];
     std::string_view raw = rec.substr(f.offset, f.length);
@@ -62,11 +98,16 @@ std::string jsonValue(dbf::DbfTable& table, int index, std::string_view rec) {
         return "null";
     }
     std::string text = table.text(index, rec);
+    if (text.empty()) {
+        return "null";
+    }
     switch (f.type) {
     case 'L':
         return text == "True" ? "true" : text == "False" ? "false" : "null";
-    case 'N': case 'F': case 'I': case '+': case 'O':
-        return isJsonNumber(text) ? text : jsonString(text);
+    case 'N': case 'F': case 'I': case '+': case 'O': {
+        auto number = jsonNumber(text);
+        return number ? *number : jsonString(text);
+    }
     default:
         return jsonString(text);
     }

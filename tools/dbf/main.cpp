@@ -10,9 +10,15 @@ namespace {
 
 void usage(std::ostream& out) {
     out << "usage: talvern-dbf dump PATH              print the table as JSON (UTF-8)\n"
-           "       talvern-dbf check PATH             report structural problems; exit 1 when there are any\n"
+           "       talvern-dbf check PATH             report damage and bad values; exit 1 when there are any\n"
+           "       talvern-dbf repair PATH            write a repaired copy beside the table, e.g. osoby.dbf ->\n"
+           "                                          osoby-naprawiona.dbf (and .dbt); the table is never changed\n"
            "       talvern-dbf export --csv PATH      write the live records as CSV with a header row\n"
-           "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n";
+           "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n"
+           "\n"
+           "dump writes numbers as JSON numbers, logicals as true/false, dates as \"YYYY-MM-DD\", timestamps as\n"
+           "\"YYYY-MM-DD HH:MM:SS.mmm\" and text and notes as strings. A field that holds nothing is null, whatever\n"
+           "its type: blank text and an empty note are null, never \"\". CSV writes such a field as an empty value.\n";
 }
 
 } // namespace
@@ -25,6 +31,9 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 2 && args[0] == "check") {
             return talvern::dbftool::checkTable(args[1], std::cout);
+        }
+        if (args.size() == 2 && args[0] == "repair") {
+            return talvern::dbftool::repairTable(args[1], std::cout);
         }
         if (args.size() == 3 && args[0] == "export" && args[1] == "--csv") {
             return talvern::dbftool::exportCsv(args[2], std::cout);

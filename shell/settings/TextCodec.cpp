@@ -1,4 +1,4 @@
-#include "Cp1250.h"
+#include "TextCodec.h"
 
 #include <iconv.h>
 
@@ -63,6 +63,20 @@ std::optional<std::string> cp1250ToUtf8(const std::string& bytes, DecodeFailure*
 
 std::optional<std::string> utf8ToCp1250(const std::string& text) {
     Converter converter("CP1250", "UTF-8");
+    return converter.run(text, nullptr);
+}
+
+std::optional<std::string> utf16leToUtf8(const std::string& bytes, DecodeFailure* failure) {
+    Converter converter("UTF-8", "UTF-16LE");
+    std::size_t at = 0;
+    auto result = converter.run(bytes, &at);
+    if (!result && failure)
+        failure->offset = at;
+    return result;
+}
+
+std::optional<std::string> utf8ToUtf16le(const std::string& text) {
+    Converter converter("UTF-16LE", "UTF-8");
     return converter.run(text, nullptr);
 }
 
