@@ -217,8 +217,8 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
         const std::string fields = std::to_string(offset);
         throw damaged("the record length " + recordLength + " disagrees with the fields, which take " + fields +
                           " bytes with the deletion flag",
-                      "długość rekordu " + recordLength + " nie zgadza się z polami, które zajmują " + fields +
-                          " bajtów razem ze znacznikiem usunięcia");
+                      "długość rekordu (" + recordLength +
+                          ") nie zgadza się z sumą szerokości pól razem ze znacznikiem usunięcia (" + fields + ")");
     }
     if (!isHeaderTail(bytes.substr(pos + 1, h.headerLength - (pos + 1)), h.format)) {
         // What lies between the terminator and the stated end is not padding: records would be read from

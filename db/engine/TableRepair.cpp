@@ -225,9 +225,10 @@ RepairReport repairTable(const std::string& path) {
     std::uint64_t whole = dataBytes / length;
     std::uint64_t rest = dataBytes % length;
     std::uint64_t unlisted = 0;
+    std::vector<std::string> recordActions; // told after the file-wide ones
     auto record = [&](const std::string& action) {
-        if (actions.size() < kListedRecords) {
-            actions.push_back(action);
+        if (recordActions.size() < kListedRecords) {
+            recordActions.push_back(action);
         } else {
             ++unlisted;
         }
@@ -281,9 +282,6 @@ RepairReport repairTable(const std::string& path) {
             break; // the file shrank while being read
         }
     }
-    if (unlisted > 0) {
-        actions.push_back(std::to_string(unlisted) + " more change(s) of that kind in later records");
-    }
     if (endMarkPastCount) {
         actions.push_back("The data ends with an end-of-file mark after record " + std::to_string(written) +
                           "; the " + std::to_string(dataBytes - written * length) + " bytes from there on were left out");
@@ -301,6 +299,10 @@ RepairReport repairTable(const std::string& path) {
     if (written != header.statedCount) {
         actions.push_back("Record count set to " + std::to_string(written) + ", the whole records the file holds (the header said " +
                           std::to_string(header.statedCount) + ")");
+    }
+    actions.insert(actions.end(), recordActions.begin(), recordActions.end());
+    if (unlisted > 0) {
+        actions.push_back(std::to_string(unlisted) + " more change(s) of that kind in later records");
     }
     put32(header.bytes, 4, report.records);
     to.writeAt(0, header.bytes.data(), header.bytes.size());

@@ -1,5 +1,7 @@
 #include "Program.h"
 
+#include "DbfError.h"
+
 namespace talvern {
 
 std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt) {
@@ -16,6 +18,14 @@ std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt) {
         windows->Form1->setSecondaryWindows(windows->Form2.get(), windows->Form3.get(), windows->Form4.get());
     });
     return program;
+}
+
+QString startupErrorText(const std::exception& error) {
+    const auto* storage = dynamic_cast<const dbf::DbfError*>(&error);
+    if (storage && storage->hasOperatorText()) {
+        return QString::fromStdString(storage->operatorText());
+    }
+    return QString::fromUtf8(error.what());
 }
 
 } // namespace talvern

@@ -8,6 +8,9 @@
 #include "TForm3.h"
 #include "TForm4.h"
 
+#include <QString>
+
+#include <exception>
 #include <memory>
 
 namespace talvern {
@@ -25,5 +28,9 @@ struct Program {
 // program itself builds the main window's table pages, and the three small windows, after the
 // locked window first appears.
 std::unique_ptr<Program> createProgram(PagesBuilt pagesBuilt = PagesBuilt::AtOnce);
+
+// What the operator reads when start-up fails: the storage layer's Polish text where it has one (a
+// damaged table: which table and what is wrong), otherwise the error's own text.
+QString startupErrorText(const std::exception& error);
 
 } // namespace talvern

@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
     try {
         program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
     } catch (const std::exception& error) {
-        // The main window could not be built, most often a table that cannot be opened.
+        // The main window could not be built, most often a table that cannot be opened (a damaged one
+        // is named, with what is wrong, in Polish); the program ends without having written to it.
         if (!ending)
-            talvern::OperatorMessages::showError(error);
+            talvern::OperatorMessages::showError(talvern::startupErrorText(error));
         return 1;
     }
     if (ending)

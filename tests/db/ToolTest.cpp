@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 // talvern-dbf, run as operators run it.
 namespace talvern::db::test {
 namespace {
@@ -116,6 +119,66 @@ TEST_F(Tool, CheckReportsProblemsAndFailsOnThem) {
 
     EXPECT_EQ(tool("check " + quoted(m_dir.file("none.dbf"))).exitCode, 1);
     EXPECT_EQ(tool("frobnicate").exitCode, 2);
+}
+
+// repair mends a copy beside the table, lists what it did, and leaves the table (and an existing copy) alone.
+TEST_F(Tool, RepairMendsACopyAndNeverTheTable) {
+    const std::string memo = m_dir.file("osoby.dbt");
+    const std::string copy = m_dir.file("osoby-naprawiona.dbf");
+    const std::string copyMemo = m_dir.file("osoby-naprawiona.dbt");
+    const std::string good = readAll(users_()), goodMemo = readAll(memo);
+    const std::size_t header = 32 + 6 * 32 + 1, length = 109;
+    const struct {
+        const char* name;
+        std::function<void()> damage;
+        const char* told;     // in repair's list
+        const char* exported; // the copy's live records, CSV without the header row
+    } cases[] = {
+        {"nothing wrong", [] {}, "nothing needed repair",
+         "1,Żółkiewski,,Biuro,0,\"pierwsza linia\r\ndruga, z przecinkiem i \"\"cudzysłowem\"\"\"\r\n"
+         "3,Ćwik,,Biuro,0,\r\n4,Łęcki,,Biuro,0,notatka\r\n"},
+        {"a flag out of place",
+         [&] {
+             std::string b = good;
+             b[header + 2 * length] = 'A';
+             writeAll(users_(), b);
+         },
+         "repaired: Record 3 started with 0x41 instead of ' ' or '*': kept, marked deleted",
+         "1,Żółkiewski,,Biuro,0,\"pierwsza linia\r\ndruga, z przecinkiem i \"\"cudzysłowem\"\"\"\r\n"
+         "4,Łęcki,,Biuro,0,notatka\r\n"},
+        {"memo file missing", [&] { std::filesystem::remove(memo); },
+         "repaired: The memo file osoby.dbt was missing: the copy has an empty one, and every note pointer was emptied",
+         "1,Żółkiewski,,Biuro,0,\r\n3,Ćwik,,Biuro,0,\r\n4,Łęcki,,Biuro,0,\r\n"},
+    };
+    for (const auto& c : cases) {
+        writeAll(users_(), good);
+        writeAll(memo, goodMemo);
+        std::filesystem::remove(copy);
+        std::filesystem::remove(copyMemo);
+        c.damage();
+        const std::string before = readAll(users_());
+        const bool hadMemo = std::filesystem::exists(memo);
+
+        RunResult repair = tool("repair " + quoted(users_()));
+        EXPECT_EQ(repair.exitCode, 0) << c.name << ": " << repair.output;
+        EXPECT_NE(repair.output.find(c.told), std::string::npos) << c.name << ": " << repair.output;
+        EXPECT_EQ(tool("check " + quoted(copy)).output, "ok\n") << c.name;
+        const std::string exported = tool("export --csv " + quoted(copy)).output;
+        EXPECT_EQ(exported.substr(exported.find("\r\n") + 2), c.exported) << c.name;
+
+        // A second repair does not overwrite the first one's copy.
+        const std::string made = readAll(copy);
+        RunResult again = tool("repair " + quoted(users_()));
+        EXPECT_EQ(again.exitCode, 1) << c.name;
+        EXPECT_NE(again.output.find("exists already"), std::string::npos) << c.name << ": " << again.output;
+        EXPECT_EQ(readAll(copy), made) << c.name;
+
+        EXPECT_EQ(readAll(users_()), before) << c.name << ": the table was written";
+        EXPECT_EQ(std::filesystem::exists(memo), hadMemo) << c.name;
+        if (hadMemo) {
+            EXPECT_EQ(readAll(memo), goodMemo) << c.name << ": the memo file was written";
+        }
+    }
 }
 
 } // namespace
