@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <stdexcept>
 
 namespace talvern {
 
@@ -30,8 +29,10 @@ void onSignal(int number) {
 } // namespace
 
 TerminationSignals::TerminationSignals() {
+    // Without the socket pair (no descriptors left) the signals keep their default action: the
+    // program still works, it only ends at once on them.
     if (g_pair[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_pair) != 0)
-        throw std::runtime_error("The signal channel cannot be made");
+        return;
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -48,7 +49,7 @@ TerminationSignals::~TerminationSignals() {
 
 void TerminationSignals::watch(std::function<void(int)> onSignal) {
     m_onSignal = std::move(onSignal);
-    if (!m_notifier) {
+    if (!m_notifier && g_pair[0] >= 0) {
         m_notifier = new QSocketNotifier(g_pair[0], QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, [this] { drain(); });
     }
