@@ -49,6 +49,13 @@ void RecordSpan::judge(TableFindings& findings) const {
                  file + "); plik jest ucięty albo liczba w nagłówku jest za duża"});
         return;
     }
+    if (whole > counted && firstUncountedFlag == 0x1A) {
+        // The end-of-file mark stands right after the counted records: what follows it is padding or leftovers
+        // some writers leave, not records.
+        findings.notes.push_back("The file goes on past its end-of-file mark after the " + header +
+                                 " counted records; those bytes are not part of the table");
+        return;
+    }
     if (isInterruptedAppend()) {
         findings.notes.push_back("An append was cut short: one record, still marked deleted, lies after the " + header +
                                  " counted ones; it is not part of the table and the next append takes its place");

@@ -47,6 +47,7 @@ DamagedTableError damagedTableError(const std::string& tableName, const std::vec
 // leaves at most one record past the count, and that record is marked deleted (or a piece of one: its first
 // bytes only). Any other record past the count - a live one, or more than one - means the count lost
 // records that belong to the table: damage. So does a count larger than the whole records the file holds.
+// Bytes after an end-of-file mark that stands right after the counted records are not records at all.
 struct RecordSpan {
     std::uint32_t counted = 0;     // the header's count
     std::uint64_t whole = 0;       // whole records in the file after the header

@@ -110,6 +110,7 @@ const Damage kDamages[] = {
     {"DeletionFlagOutOfPlace", [](std::string& b, std::string&) { b[kHeader + 21] = 'g'; }, -1},
     {"CountSmallerThanFile", [](std::string& b, std::string&) { b[4] = 1; }, -1},
     {"CountOneSmallLiveRecordPast", [](std::string& b, std::string&) { b[4] = 2; }, -1},
+    {"PaddingAfterEndMark", [](std::string& b, std::string&) { b.append(64, '\0'); }, 3},
     // What an append cut short leaves: the record, still marked deleted, past the count; or a piece of it.
     {"AppendCutShortBeforeCount",
      [](std::string& b, std::string&) {
