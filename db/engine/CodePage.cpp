@@ -136,7 +136,8 @@ std::string CodePage::fromUtf8(std::string_view text) const {
                                "Znaku „" + character + "” nie można zapisać w tabeli o stronie kodowej " +
                                    m_charset + ".");
             }
-            throw DbfError("The text is not valid UTF-8", "Tekst zawiera nieprawidłowe znaki (niepoprawny zapis UTF-8).");
+            throw DbfError("The text is not valid UTF-8",
+                           "Tekst zawiera nieprawidłowe znaki (niepoprawny zapis UTF-8).");
         }
     }
     return out;

@@ -345,7 +345,8 @@ std::uint32_t DbfTable::appendRecord(std::string rec) {
         throw DbfError("Table " + m_name + ": a record of the wrong length cannot be appended");
     }
     if (m_recordCount == 0xFFFFFFFEu) {
-        throw DbfError("Table " + m_name + " is full", "Tabela " + m_name + " jest pełna: nie mieści więcej rekordów.");
+        throw DbfError("Table " + m_name + " is full",
+                       "Tabela " + m_name + " jest pełna: nie mieści więcej rekordów.");
     }
     for (auto& f : m_header.fields) {
         if (f.type == '+' && FieldCodec::isNull(f, std::string_view(rec).substr(f.offset, f.length))) {

@@ -42,11 +42,14 @@ std::string_view trimRight(std::string_view s) {
 // A value quoted for a Polish message.
 std::string quoted(std::string_view s) { return "„" + std::string(s) + "”"; }
 
+std::string englishCharacters(std::size_t n) { return std::to_string(n) + (n == 1 ? " character" : " characters"); }
+
 // "1 znak", "3 znaki", "12 znaków", "22 znaki": the Polish noun agrees with the number.
 std::string polishCharacters(std::size_t n) {
     const std::size_t lastTwo = n % 100;
     const std::size_t last = n % 10;
-    const char* noun = n == 1 ? "znak" : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "znaki" : "znaków";
+    const bool few = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
+    const char* noun = n == 1 ? "znak" : few ? "znaki" : "znaków";
     return std::to_string(n) + " " + noun;
 }
 
@@ -101,6 +104,11 @@ constexpr long long kMsPerDay = 86400000;
 
 double decodeTimestamp(std::string_view raw) {
     std::uint64_t v = be64(raw);
+    if (v & 0x8000000000000000ull) {
+        // No timestamp is negative. A set sign bit is this program's own older writing, which flipped the sign
+        // as for O: read it so, and the next write of the field stores it the standard way.
+        return decodeDouble(raw);
+    }
     double d;
     std::memcpy(&d, &v, sizeof d);
     return d;
@@ -256,7 +264,7 @@ bool parseDecimal(std::string_view s, double& out) {
 std::string rightAligned(const FieldDef& field, const std::string& digits) {
     if (digits.size() > field.length) {
         refuse(field,
-               "the number " + digits + " is wider than the field (" + std::to_string(field.length) + " characters)",
+               "the number " + digits + " is wider than the field (" + englishCharacters(field.length) + ")",
                "Liczba " + digits + " nie mieści się w polu " + field.name + " (pole ma " +
                    polishCharacters(field.length) + ").");
     }
@@ -411,7 +419,7 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
     case 'C': {
         std::string bytes = codePage.fromUtf8(text);
         if (bytes.size() > field.length) {
-            refuse(field, "the text is longer than the field (" + std::to_string(field.length) + " characters)",
+            refuse(field, "the text is longer than the field (" + englishCharacters(field.length) + ")",
                    "Tekst w polu " + field.name + " jest za długi: pole mieści najwyżej " +
                        polishCharacters(field.length) + ".");
         }
@@ -439,8 +447,12 @@ std::string fromText(const FieldDef& field, std::string_view text, const CodePag
             return fromInteger(field, whole);
         }
         double d;
-        if (field.type == 'O' && parseDecimal(t, d)) {
-            return encodeDouble(d);
+        if (field.type == 'O') {
+            if (parseDecimal(t, d)) {
+                return encodeDouble(d);
+            }
+            refuse(field, "\"" + std::string(t) + "\" is not a valid number",
+                   "Wartość " + quoted(t) + " w polu " + field.name + " nie jest poprawną liczbą.");
         }
         refuse(field, "\"" + std::string(t) + "\" is not a whole number",
                "Wartość " + quoted(t) + " w polu " + field.name + " nie jest liczbą całkowitą.");

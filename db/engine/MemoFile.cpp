@@ -31,7 +31,8 @@ MemoFile::MemoFile(const std::string& path, PosixFile::Access access, PosixFile:
     } catch (const DbfError& e) {
         auto slash = path.rfind('/');
         std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        throw DbfError(std::string(e.what()) + "; the memo file " + name + " belongs to the table");
+        throw DbfError(std::string(e.what()) + "; the memo file " + name + " belongs to the table",
+                       e.operatorText() + " Jest to plik notatek tabeli.");
     }
     if (style == Style::DBase4) {
         unsigned char header[24] = {};

@@ -1,6 +1,7 @@
 #include "PosixFile.h"
 
 #include "DbfError.h"
+#include "SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,8 +19,16 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-[[noreturn]] void fail(const std::string& path, const std::string& what, int error) {
-    throw DbfError("Table file " + fileName(path) + ": " + what + " (" + std::strerror(error) + ")");
+// what says in English what could not be done with the file, polishVerb the same in Polish ("zapisać").
+[[noreturn]] void fail(const std::string& path, const std::string& what, const std::string& polishVerb, int error) {
+    throw DbfError("Table file " + fileName(path) + ": " + what + " (" + std::strerror(error) + ")",
+                   "Nie można " + polishVerb + " pliku tabeli " + fileName(path) + " (" + polishSystemError(error) +
+                       ").");
+}
+
+DbfError inUse(const std::string& path) {
+    return DbfError("Table " + fileName(path) + " is in use by another program (it is locked)",
+                    "Tabela " + fileName(path) + " jest używana przez inny program (jest zablokowana).");
 }
 
 void takeLocks(int fd, const std::string& path, PosixFile::Lock lock) {
@@ -33,9 +42,9 @@ void takeLocks(int fd, const std::string& path, PosixFile::Lock lock) {
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         if (errno == EWOULDBLOCK) {
-            throw DbfError("Table " + fileName(path) + " is in use by another program (it is locked)");
+            throw inUse(path);
         }
-        fail(path, "cannot be locked", errno);
+        fail(path, "cannot be locked", "zablokować", errno);
     }
     struct flock range {};
     range.l_type = exclusive ? F_WRLCK : F_RDLCK;
@@ -47,11 +56,11 @@ void takeLocks(int fd, const std::string& path, PosixFile::Lock lock) {
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         if (errno == EAGAIN || errno == EACCES) {
-            throw DbfError("Table " + fileName(path) + " is in use by another program (it is locked)");
+            throw inUse(path);
         }
         // Some file systems refuse record locks; the flock above still keeps two of us apart.
         if (errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP) {
-            fail(path, "cannot be locked", errno);
+            fail(path, "cannot be locked", "zablokować", errno);
         }
     }
 }
@@ -66,15 +75,17 @@ PosixFile::PosixFile(const std::string& path, Access access, Lock lock) : m_path
     if (m_fd < 0) {
         int error = errno;
         if (error == ENOENT) {
-            throw DbfError("Table file " + fileName(path) + " does not exist");
+            throw DbfError("Table file " + fileName(path) + " does not exist",
+                           "Plik tabeli " + fileName(path) + " nie istnieje.");
         }
-        fail(path, "cannot be opened", error);
+        fail(path, "cannot be opened", "otworzyć", error);
     }
     struct stat st {};
     if (::fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
-        throw DbfError("Table file " + fileName(path) + " is not a regular file");
+        throw DbfError("Table file " + fileName(path) + " is not a regular file",
+                       "Plik tabeli " + fileName(path) + " nie jest zwykłym plikiem.");
     }
     try {
         takeLocks(m_fd, path, lock);
@@ -92,7 +103,7 @@ PosixFile PosixFile::create(const std::string& path) {
         file.m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     } while (file.m_fd < 0 && errno == EINTR);
     if (file.m_fd < 0) {
-        fail(path, "cannot be created", errno);
+        fail(path, "cannot be created", "utworzyć", errno);
     }
     return file;
 }
@@ -114,7 +125,7 @@ PosixFile& PosixFile::operator=(PosixFile&& other) noexcept {
 std::uint64_t PosixFile::size() const {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) {
-        fail(m_path, "cannot be examined", errno);
+        fail(m_path, "cannot be examined", "sprawdzić", errno);
     }
     return static_cast<std::uint64_t>(st.st_size);
 }
@@ -128,7 +139,7 @@ std::size_t PosixFile::readAt(std::uint64_t offset, void* data, std::size_t leng
             if (errno == EINTR) {
                 continue;
             }
-            fail(m_path, "cannot be read", errno);
+            fail(m_path, "cannot be read", "odczytać", errno);
         }
         if (n == 0) {
             break;
@@ -147,7 +158,7 @@ void PosixFile::writeAt(std::uint64_t offset, const void* data, std::size_t leng
             if (errno == EINTR) {
                 continue;
             }
-            fail(m_path, "cannot be written", errno);
+            fail(m_path, "cannot be written", "zapisać", errno);
         }
         done += static_cast<std::size_t>(n);
     }
@@ -159,7 +170,7 @@ void PosixFile::sync() {
         rc = ::fdatasync(m_fd);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        fail(m_path, "cannot be written to disk", errno);
+        fail(m_path, "cannot be written to disk", "zapisać na dysk", errno);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "RecordJournal.h"
 
 #include "DbfError.h"
+#include "SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,8 +44,11 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-[[noreturn]] void fail(const std::string& path, const char* what, int error) {
-    throw DbfError("Journal file " + fileName(path) + ": " + what + " (" + std::strerror(error) + ")");
+// what says in English what could not be done with the file, polishVerb the same in Polish ("zapisać").
+[[noreturn]] void fail(const std::string& path, const char* what, const char* polishVerb, int error) {
+    throw DbfError("Journal file " + fileName(path) + ": " + what + " (" + std::strerror(error) + ")",
+                   std::string("Nie można ") + polishVerb + " pliku dziennika zapisów " + fileName(path) + " (" +
+                       polishSystemError(error) + ").");
 }
 
 void writeAll(int fd, const std::string& path, const char* data, std::size_t length) {
@@ -55,7 +59,7 @@ void writeAll(int fd, const std::string& path, const char* data, std::size_t len
             if (errno == EINTR) {
                 continue;
             }
-            fail(path, "cannot be written", errno);
+            fail(path, "cannot be written", "zapisać", errno);
         }
         done += static_cast<std::size_t>(n);
     }
@@ -146,7 +150,7 @@ void RecordJournal::begin(const Entry& entry) {
             m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         } while (m_fd < 0 && errno == EINTR);
         if (m_fd < 0) {
-            fail(m_path, "cannot be created", errno);
+            fail(m_path, "cannot be created", "utworzyć", errno);
         }
     }
     const std::string bytes = encode(entry);

@@ -53,7 +53,11 @@ bool ensureStandardTables(const std::string& directory) {
     }
     if (present > 0) {
         throw dbf::DbfError("Tables missing in the working directory: " + missing +
-                       ". The other tables are there, so this looks like the wrong folder; nothing was created.");
+                                ". The other tables are there, so this looks like the wrong folder; nothing was "
+                                "created.",
+                            "W folderze roboczym brakuje tabel: " + missing +
+                                ". Pozostałe tabele są na miejscu, więc program uruchomiono chyba w niewłaściwym "
+                                "folderze; niczego nie utworzono.");
     }
     for (auto table : all) {
         dbf::DbfTable::create(dir + standardFileName(table), dbf::TableFormat::DBase3Memo, standardFields(table));

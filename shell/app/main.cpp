@@ -4,6 +4,7 @@
 #include "OperatorMessages.h"
 #include "Pictures.h"
 #include "Program.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 
@@ -12,15 +13,34 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("talvern"));
     QApplication::setWindowIcon(talvern::pictures::windowIcon());
 
+    // Caught from the start. A logout or a kill closes the main window as the operator would, which
+    // ends the event loop; the tables close when the program's windows are destroyed below. Should
+    // the window refuse to close, the loop is ended all the same: the session is going. Before the
+    // window is up (a start-up box may be waiting for OK), the box is left and the start-up ends.
+    talvern::TerminationSignals endOfSession;
     std::unique_ptr<talvern::Program> program;
+    bool ending = false;
+    endOfSession.watch([&](int) {
+        ending = true;
+        if (program && program->Form1->isVisible()) {
+            if (!program->Form1->close())
+                QCoreApplication::quit();
+        } else {
+            QCoreApplication::exit(0); // every running loop, a start-up box's among them
+        }
+    });
+
     try {
         program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
     } catch (const std::exception& error) {
         // The main window could not be built, most often a table that cannot be opened (a damaged one
         // is named, with what is wrong, in Polish); the program ends without having written to it.
-        talvern::OperatorMessages::showError(talvern::startupErrorText(error));
+        if (!ending)
+            talvern::OperatorMessages::showError(talvern::startupErrorText(error));
         return 1;
     }
+    if (ending)
+        return 0;
     program->Form1->show();
     return application.exec();
 }

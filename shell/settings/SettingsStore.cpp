@@ -118,6 +118,10 @@ std::optional<SettingsStore::Stored> SettingsStore::load() const {
     const std::string name = m_file.string();
     std::error_code ec;
     const auto status = std::filesystem::status(m_file, ec);
+    // A file that is not there is a first start; one that cannot be looked at (a loop of links, a
+    // folder without permission) is not, and must not be made anew.
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+        throw SettingsFileError(name, 0, describeSystemError(ec.value()));
     if (!std::filesystem::exists(status))
         return std::nullopt;
     if (!std::filesystem::is_regular_file(status))

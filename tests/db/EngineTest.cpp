@@ -228,18 +228,47 @@ TEST(DbfLevel7, AutoincrementCounterSitsWhereTheBdeKeepsIt) {
 TEST(DbfText, RefusesWhatTheFieldCannotHold) {
     TempDir dir;
     const std::string path = dir.file("t.dbf");
-    DbfTable::create(path, TableFormat::DBase3, {{"NAME", 'C', 4}, {"NUMBER", 'N', 3}, {"FLAG", 'L', 1}});
+    DbfTable::create(path, TableFormat::DBase3,
+                     {{"NAME", 'C', 4}, {"NUMBER", 'N', 3}, {"FLAG", 'L', 1}, {"CODE", 'C', 1}, {"WIDE", 'C', 12}});
     TTable t;
     t.open(path);
     t.append();
     t.fieldByName("NAME").setAsString("ok");
+    // Each refusal in English for logs and the table tool, and in Polish for the operator.
     const struct {
         const char* field;
         const char* value;
-    } refused[] = {{"NAME", "zbyt długi"}, {"NAME", "я"}, {"NAME", "😀"},     {"NUMBER", "1234"},
-                   {"NUMBER", "12a"},     {"NUMBER", "1.5"}, {"FLAG", "maybe"}};
+        const char* english;
+        const char* polish;
+    } refused[] = {
+        {"NAME", "zbyt długi", "Field NAME: the text is longer than the field (4 characters)",
+         "Tekst w polu NAME jest za długi: pole mieści najwyżej 4 znaki."},
+        {"CODE", "ab", "Field CODE: the text is longer than the field (1 character)",
+         "Tekst w polu CODE jest za długi: pole mieści najwyżej 1 znak."},
+        {"WIDE", "trzynaście zn", "Field WIDE: the text is longer than the field (12 characters)",
+         "Tekst w polu WIDE jest za długi: pole mieści najwyżej 12 znaków."},
+        {"NAME", "я", "The character \"я\" cannot be stored in a WINDOWS-1250 table",
+         "Znaku „я” nie można zapisać w tabeli o stronie kodowej WINDOWS-1250."},
+        {"NAME", "😀", "The character \"😀\" cannot be stored in a WINDOWS-1250 table",
+         "Znaku „😀” nie można zapisać w tabeli o stronie kodowej WINDOWS-1250."},
+        {"NUMBER", "1234", "Field NUMBER: the number 1234 is wider than the field (3 characters)",
+         "Liczba 1234 nie mieści się w polu NUMBER (pole ma 3 znaki)."},
+        {"NUMBER", "12a", "Field NUMBER: \"12a\" is not a valid number",
+         "Wartość „12a” w polu NUMBER nie jest poprawną liczbą."},
+        {"NUMBER", "1.5", "Field NUMBER: \"1.5\" is not a whole number",
+         "Wartość „1.5” w polu NUMBER nie jest liczbą całkowitą."},
+        {"FLAG", "maybe", "Field FLAG: \"maybe\" is not a logical value",
+         "Wartość „maybe” w polu FLAG nie jest wartością logiczną."},
+    };
     for (const auto& r : refused) {
-        EXPECT_THROW(t.fieldByName(r.field).setAsString(r.value), DbfError) << r.field << " = " << r.value;
+        try {
+            t.fieldByName(r.field).setAsString(r.value);
+            ADD_FAILURE() << r.field << " = " << r.value << " was accepted";
+        } catch (const DbfError& e) {
+            EXPECT_EQ(std::string(e.what()), r.english);
+            EXPECT_TRUE(e.hasOperatorText()) << r.english;
+            EXPECT_EQ(e.operatorText(), r.polish);
+        }
     }
     EXPECT_EQ(t.fieldByName("NAME").asString(), "ok");
     EXPECT_EQ(t.state(), TTable::State::Insert);

@@ -230,6 +230,9 @@ TEST(StandardTables, HalfASetIsReportedAndNothingIsCreated) {
         EXPECT_NE(text.find("sprzet.dbf"), std::string::npos) << text;
         EXPECT_NE(text.find("grupa.dbf"), std::string::npos) << text;
         EXPECT_EQ(text.find("osoby.dbf"), std::string::npos) << text;
+        EXPECT_EQ(e.operatorText(), "W folderze roboczym brakuje tabel: sprzet.dbf, grupa.dbf. Pozostałe tabele są "
+                                    "na miejscu, więc program uruchomiono chyba w niewłaściwym folderze; niczego nie "
+                                    "utworzono.");
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("sprzet.dbf")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("grupa.dbf")));

@@ -94,7 +94,8 @@ TEST_P(MemoBlocks, MemosThatFillTheirLastBlockAreFollowedByASpareOne) {
     if (GetParam() != TableFormat::DBase4Memo) {
         return; // Perl's XBase reads no level-7 header
     }
-    RunResult perl = runCommand("/usr/bin/perl " + quoted(kScripts + "/memo_lengths.pl") + " " + quoted(path) + " NOTE");
+    RunResult perl =
+        runCommand("/usr/bin/perl " + quoted(kScripts + "/memo_lengths.pl") + " " + quoted(path) + " NOTE");
     ASSERT_EQ(perl.exitCode, 0) << "is the Debian package libdbd-xbase-perl installed?";
     EXPECT_EQ(perl.output, lengths);
 }

@@ -67,6 +67,13 @@ TEST(Level7Timestamp, KnownDatesGiveKnownBytesBothWays) {
     }
 }
 
+TEST(Level7Timestamp, OlderSignFlippedBytesStillRead) {
+    // Earlier versions of this program wrote timestamps with the sign bit flipped, as for O fields.
+    dbf::CodePage codePage;
+    EXPECT_EQ(toText(kStamp, fromHex("c2 cc 41 8b a9 9a 00 00"), codePage), "1970-01-01 00:00:00.000");
+    EXPECT_EQ(toText(kStamp, fromHex("c2 cc b0 59 af ae e9 00"), codePage), "2000-02-29 06:30:15.250");
+}
+
 TEST(Level7Timestamp, ZeroBytesHoldNoValue) {
     dbf::CodePage codePage;
     const std::string zero(8, '\0');

@@ -89,7 +89,10 @@ TEST_F(Tool, ImportWithABadLineAppendsNothing) {
         const char* message;
     } cases[] = {
         {"text too long", "NUMBER,SURNAME\r\n5,ok\r\n6,\"" "0123456789012345678901234567890123\"\r\n", "line 3"},
-        {"not a number", "NUMBER,SURNAME\r\n5,ok\r\nfive,x\r\n", "line 3"},
+        {"not a number", "NUMBER,SURNAME\r\n5,ok\r\nfive,x\r\n",
+         "line 3: Field NUMBER: \"five\" is not a valid number"},
+        {"outside the code page", "NUMBER,SURNAME\r\n5,Дмитрий\r\n",
+         "line 2: The character \"Д\" cannot be stored in a WINDOWS-1250 table"},
         {"unknown column", "NUMBER,PESEL\r\n5,123\r\n", "PESEL"},
         {"short line", "NUMBER,SURNAME\r\n5\r\n", "line 2"},
         {"open quote", "NUMBER,SURNAME\r\n5,\"unterminated\r\n", "quoted"},

@@ -48,6 +48,7 @@ private slots:
     void newUserGetsTheLastUsersGroup();
     void newNumberComesFromTheWholeTable();
     void typedNameIsInTheFileBeforeConfirm();
+    void nameOutsideTheCodePageIsRefusedInPolish();
     void removeDoesNothingPastTheLastUser();
     void groupBoxReplacesTheMarkWithTheChosenGroup();
     void cardButtonsAreInPlace();
@@ -186,6 +187,25 @@ void UsersPageTest::typedNameIsInTheFileBeforeConfirm() {
     QCOMPARE(site.storedColumn("osoby.dbf", "INFO"), (QStringList{"keys at desk", ""}));
     QCOMPARE(site.storedColumn("osoby.dbf", "SURNAME"), (QStringList{"Anna Maria", "Jan"}));
     QVERIFY(site.messages.isEmpty());
+}
+
+void UsersPageTest::nameOutsideTheCodePageIsRefusedInPolish() {
+    Site site;
+    site.addUser(1, "Anna", "Nowak", "");
+    UsersPage page(site.users, site.groups);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    click(page, "SpeedButton4");
+    auto* firstName = control<DBEdit>(page, "DBEdit8"); // shown as "Imię"
+    firstName->setFocus();
+    firstName->end(false);
+    // A key of a Cyrillic layout (keyClicks types Latin-1 only).
+    QTest::sendKeyEvent(QTest::Click, firstName, Qt::Key_unknown, QString::fromUtf8("Д"), Qt::NoModifier);
+    QCOMPARE(site.messages.size(), 1);
+    QCOMPARE(site.messages[0].text,
+             QString::fromUtf8("Znaku „Д” nie można zapisać w tabeli o stronie kodowej WINDOWS-1250."));
+    QCOMPARE(site.messages[0].title, kApplicationTitle);
+    QCOMPARE(site.storedColumn("osoby.dbf", "SURNAME"), QStringList{"Anna"});
 }
 
 void UsersPageTest::removeDoesNothingPastTheLastUser() {

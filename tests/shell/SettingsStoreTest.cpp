@@ -277,11 +277,12 @@ TEST_F(SettingsStoreTest, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
     EXPECT_TRUE(fs::is_symlink(m_file));
     EXPECT_TRUE(fs::is_regular_file(shared / "second.reg"));
 
-    // A loop of links is refused, naming the file.
+    // A loop of links is refused, naming the file, and nothing is made.
     fs::remove(shared / "second.reg");
     fs::create_symlink("first.reg", shared / "second.reg");
     EXPECT_EQ(errorOf([&] { store.openKey("SoftwareRegQ5", true); }),
-              "Nie można zapisać ustawień w pliku " + m_file.string() + ": zbyt wiele dowiązań symbolicznych.");
+              "Nie można odczytać ustawień z pliku " + m_file.string() + ": zbyt wiele dowiązań symbolicznych.");
+    EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 2);
 }
 
 TEST_F(SettingsStoreTest, AReadOnlyFileIsReadButNeverReplaced) {

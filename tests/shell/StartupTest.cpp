@@ -215,21 +215,29 @@ QByteArray ansiKey(const QByteArray& admin) {
 void StartupTest::settingsFilesKeepThePasswordRule_data() {
     // How the settings file is laid down, what it holds, whether the passwords can be read from it,
     // what the file holds once the administrator password is changed from "adm" to "new" on the
-    // Settings page, the box that change gives, and the password that opens the next start.
-    QTest::addColumn<QString>("layout"); // "file", "link" (to a file in another folder), "read-only"
+    // Settings page, the box that change gives (when nothing could be loaded: how the start-up box
+    // begins; %1 is the file), and the password that opens the next start.
+    QTest::addColumn<QString>("layout"); // "file", "link" (to a file in another folder), "read-only",
+                                         // "no folder" (a plain file where the folder should be)
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<bool>("loaded");
     QTest::addColumn<QByteArray>("afterChange");
-    QTest::addColumn<QString>("changeMessage");
+    QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("opensNext");
     const QString saved = QStringLiteral("Haslo administratora - zapisano.");
+    const QString unread = QStringLiteral("Nie można odczytać ustawień z pliku %1, wiersz ");
     QTest::newRow("a garbage line") << "file" << QByteArray("\x01\x02 not a settings file at all\r\n") << false
-                                    << QByteArray() << QString() << QString();
+                                    << QByteArray() << unread + "1: " << QString();
     QTest::newRow("an unterminated value")
         << "file" << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"admin\"=\"9\r\n") << false
-        << QByteArray() << QString() << QString();
+        << QByteArray() << unread + "4: " << QString();
     QTest::newRow("the key's header only") << "file" << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft") << false
-                                           << QByteArray() << QString() << QString();
+                                           << QByteArray() << unread + "3: " << QString();
+    QTest::newRow("a settings folder that cannot be made")
+        << "no folder" << QByteArray() << false << QByteArray()
+        << "Nie można zapisać ustawień w pliku %1: część ścieżki nie jest folderem.\nProgram pozostaje zablokowany: "
+           "pozwól na zapis tego pliku i uruchom program ponownie."
+        << QString();
     QTest::newRow("a UTF-16 export") << "file" << unicodeExport(version5Key("adm")) << true
                                      << unicodeExport(version5Key("new")) << saved << "new";
     QTest::newRow("a symbolic link") << "link" << ansiKey("adm") << true << ansiKey("new") << saved << "new";
@@ -246,9 +254,10 @@ void StartupTest::settingsFilesKeepThePasswordRule() {
     QFETCH(QByteArray, settings);
     QFETCH(bool, loaded);
     QFETCH(QByteArray, afterChange);
-    QFETCH(QString, changeMessage);
+    QFETCH(QString, message);
     QFETCH(QString, opensNext);
     Site site;
+    message.replace(QStringLiteral("%1"), site.settingsFile());
     QTemporaryDir elsewhere;
     const QString target = elsewhere.path() + QStringLiteral("/shared.reg");
     if (layout == "link") {
@@ -259,6 +268,12 @@ void StartupTest::settingsFilesKeepThePasswordRule() {
         site.writeSettings(QByteArray());
         QVERIFY(QFile::remove(site.settingsFile()));
         QVERIFY(QFile::link(target, site.settingsFile()));
+    } else if (layout == "no folder") {
+        site.writeSettings(QByteArray());
+        const QString folder = QFileInfo(site.settingsFile()).path();
+        QVERIFY(QFile::remove(site.settingsFile()) && QDir().rmdir(folder));
+        QFile plain(folder);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
     } else {
         site.writeSettings(settings);
         if (layout == "read-only")
@@ -287,8 +302,8 @@ void StartupTest::settingsFilesKeepThePasswordRule() {
         // The start-up said so first, in Polish, naming the file.
         QCOMPARE(site.messages.size(), std::size_t(1));
         QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
-        QVERIFY2(site.messages[0].text.startsWith(QStringLiteral("Nie można odczytać ustawień z pliku ") +
-                                                  site.settingsFile()),
+        QVERIFY2(site.messages[0].text.startsWith(message), qPrintable(site.messages[0].text));
+        QVERIFY2(site.messages[0].text.contains(QStringLiteral("\nProgram pozostaje zablokowany: ")),
                  qPrintable(site.messages[0].text));
         tryPasswords(form, {QString(), QStringLiteral("9"), QStringLiteral("5"), QStringLiteral("wrong")});
         QCOMPARE(site.settingsBytes(), settings);
@@ -310,7 +325,7 @@ void StartupTest::settingsFilesKeepThePasswordRule() {
     form.settingsPage()->Edit6()->setText(QStringLiteral("new"));
     form.settingsPage()->Button15()->click();
     QCOMPARE(site.messages.size(), std::size_t(1));
-    QCOMPARE(site.messages[0].text, QString(changeMessage).replace(QStringLiteral("%1"), site.settingsFile()));
+    QCOMPARE(site.messages[0].text, message);
     QCOMPARE(form.adminPassword(), opensNext);
     QCOMPARE(site.settingsBytes(), afterChange);
     if (layout == "link") {

@@ -11,6 +11,7 @@ work are driven by message_boxes_cards.py.
     run-x.sh BUILD_DIR message_boxes.py
 """
 
+import fcntl
 import os
 
 from dbfread import DBF
@@ -88,7 +89,8 @@ def expect_box_closes(program, title, text, how, opened_by, view=state, tries=1)
     if after != before:
         changed = [x for x in after if x not in before] + [x for x in before if x not in after]
         raise Failure(f"after the box {title!r} closed with {how} the window changed: {changed}")
-    print(f"ok: {title!r} ({text}) closed with {how}", flush=True)
+    said = shown.replace("\n", " / ")
+    print(f"ok: {title!r} ({said}) closed with {how}", flush=True)
 
 
 def users_on_disk():
@@ -139,8 +141,15 @@ def main():
     # The site's readers: all 96 numbers are taken.
     prepare_site({"sprzet.dbf": "ID_CZYT,NAME,TIME,PROX,EMULACJA,MIEJSCE\n"
                   + "".join(f"{n},Czytnik {n},2,False,False,\n" for n in range(1, 97))})
-    # COM1 is an adapter that has been unplugged: its device is gone.
+    # COM1 is an adapter that has been unplugged: its device is gone. COM2 names a file that is no
+    # serial port. COM3 is a serial line that another program holds.
     map_port(1, os.path.join(SITE, "ttyUSB-unplugged"))
+    not_a_port = os.path.join(SITE, "not-a-port")
+    open(not_a_port, "w").close()
+    map_port(2, not_a_port)
+    held_line, held_device = os.openpty()
+    fcntl.flock(held_device, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    map_port(3, os.ttyname(held_device))
     program = Program()
     try:
         window = program.main_window()
@@ -189,9 +198,13 @@ def main():
                               lambda: press(window.child(name="Zapisz kod systemowy", roleName="push button")))
         code.text = "1"
 
-        # A port that cannot be opened.
-        for how in CLOSERS:
-            expect_box_closes(program, "TALVERN", "COM1", how, lambda: menu_item(program, "Port", "Połącz"))
+        # Ports that cannot be opened: gone, no serial port, held by another program.
+        for com in (1, 2, 3):
+            if com != 1:
+                menu_item(program, "Port", "Port", f"COM{com}")
+            for how in CLOSERS:
+                expect_box_closes(program, "TALVERN", f"COM{com}", how, lambda: menu_item(program, "Port", "Połącz"))
+        menu_item(program, "Port", "Port", "COM1")
 
         # Names the users table cannot store (its code page has no Cyrillic): "Дмитрий" refused at its
         # first letter, in either name box.

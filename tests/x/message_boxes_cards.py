@@ -103,7 +103,9 @@ def main():
         wait_for(lambda: duplicate.checked, "the duplicate ticked")
         for how in CLOSERS:
             select_user(window, 1)
+            written = simulator.log_text().count("block 6 stored")
             expect_box_closes(program, "Przekroczenie zakresu", "Index 16! ", how, program_card, view=None)
+            wait_for(lambda: simulator.log_text().count("block 6 stored") > written, "the last block written")
             wait_for(lambda: transfer_window_gone(program), "the end of the write")
             program.expect_alive("after the last duplicate was written")
             card = simulator.card()
@@ -133,10 +135,12 @@ def main():
 
         # The card taken off in the middle of a write: the write runs to its end and says nothing.
         select_user(window, 2)
+        refused = simulator.log_text().count("write-block 6 with no card")
         taken = after_log(simulator, "block 2 stored", lambda: simulator.control("remove"))
         time.sleep(0.1)
         program_card()
         taken.join()
+        wait_for(lambda: simulator.log_text().count("write-block 6 with no card") > refused, "the write's last block")
         wait_for(lambda: transfer_window_gone(program), "the end of the write")
         time.sleep(0.5)
         program.expect_alive("after a card was taken off during a write")

@@ -105,14 +105,16 @@ def show_page(window, name):
 
 
 def menu_item(program, *path):
-    """Opens a menu of the menu bar and clicks its item: menu_item(program, "Port", "Połącz")."""
+    """Opens a menu of the menu bar and clicks its item: menu_item(program, "Port", "Połącz"), or
+    menu_item(program, "Port", "Port", "COM2") through a submenu."""
     window = program.main_window()
     node = wait_for(lambda: window.child(name=path[0], roleName="menu item"), f"the menu {path[0]}")
     for name in path[1:]:
         click(node)
+        # Items of the open menus, not of the menu bar (a submenu may share its menu's name).
         node = wait_for(lambda: next((n for n in program.app().findChildren(
-            lambda n: n.name == name and n.roleName in ("menu item", "menu")) if n.showing), None),
-            f"the menu item {name}")
+            lambda n: n.name == name and n.roleName in ("menu item", "menu")
+            and n.parent.roleName != "menu bar") if n.showing), None), f"the menu item {name}")
     click(node)
 
 
