@@ -1,6 +1,7 @@
 // TALVERN: the desktop management program of a card-based access-control site. It works on the
 // three tables of the working directory and takes no command-line arguments.
 
+#include "InfoOptions.h"
 #include "OperatorMessages.h"
 #include "Pictures.h"
 #include "Program.h"
@@ -9,6 +10,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (auto code = talvern::handleInfoOptions(argc, argv))
+        return *code;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvern"));
     QApplication::setWindowIcon(talvern::pictures::windowIcon());
