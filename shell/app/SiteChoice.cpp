@@ -28,9 +28,13 @@ using settings::SettingsStore;
 const QString kWarning = QStringLiteral("Uwaga!");
 const QString kUnchanged = QStringLiteral("\nFolder obiektu pozostaje bez zmian.");
 
-QString systemReason(int errorNumber) { return QString::fromStdString(settings::describeSystemError(errorNumber)); }
+QString systemReason(int errorNumber) {
+    return QString::fromStdString(settings::describeSystemError(errorNumber));
+}
 
-std::string toPath(const QString& folder) { return QFile::encodeName(folder).toStdString(); }
+std::string toPath(const QString& folder) {
+    return QFile::encodeName(folder).toStdString();
+}
 
 // The start-up cannot go on: the operator reads why, and the program ends.
 std::nullopt_t cannotStart(const QString& text) {
@@ -120,7 +124,8 @@ bool storeChosenFolder(const QString& picked) {
     // The tables are written (or, in an empty folder, made) there at the next start.
     if (::access(toPath(folder).c_str(), W_OK | X_OK) != 0) {
         OperatorMessages::show(
-            QStringLiteral("Program nie może zapisywać w folderze %1: %2.").arg(folder, systemReason(errno)) + kUnchanged,
+            QStringLiteral("Program nie może zapisywać w folderze %1: %2.").arg(folder, systemReason(errno)) +
+                kUnchanged,
             kWarning);
         return false;
     }

@@ -27,7 +27,7 @@ inline constexpr char kMenuOption[] = "--menu";
 inline constexpr char kSiteValue[] = "Site";
 
 struct OpenedSite {
-    QString folder;       // absolute
+    QString folder;        // absolute
     bool fromMenu = false; // the folder came from the settings or the default, not from the terminal
 };
 
