@@ -4,6 +4,7 @@
 
 #include "ShellFixture.h"
 
+#include "SettingsError.h"
 #include "SiteChoice.h"
 #include "StandardTables.h"
 
@@ -221,21 +222,28 @@ void SiteChoiceTest::defaultFolderFollowsXdg() {
 }
 
 void SiteChoiceTest::chooserChecksTheFolder_data() {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("folder"); // Folder
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QString>("message"); // part of the box; %1 is the folder
     QTest::addColumn<bool>("stored");
-    QTest::newRow("the three tables") << int(Folder::Tables) << false << "Folder obiektu zapisany: %1" << true;
-    QTest::newRow("empty folder") << int(Folder::Empty) << false << "Folder obiektu zapisany: %1" << true;
+    QTest::newRow("the three tables") << "obiekt" << int(Folder::Tables) << false << "Folder obiektu zapisany: %1"
+                                      << true;
+    QTest::newRow("empty folder") << "obiekt" << int(Folder::Empty) << false << "Folder obiektu zapisany: %1" << true;
     QTest::newRow("half set: the start-up's refusal")
-        << int(Folder::HalfSet) << false
+        << "obiekt" << int(Folder::HalfSet) << false
         << "W folderze roboczym brakuje tabel: grupa.dbf. Pozostałe tabele są na miejscu" << false;
-    QTest::newRow("no such folder") << int(Folder::Missing) << false << "Nie ma folderu %1." << false;
-    QTest::newRow("read-only folder") << int(Folder::Empty) << true << "Program nie może zapisywać w folderze %1"
-                                      << false;
+    QTest::newRow("no such folder") << "obiekt" << int(Folder::Missing) << false << "Nie ma folderu %1." << false;
+    QTest::newRow("read-only folder") << "obiekt" << int(Folder::Empty) << true
+                                      << "Program nie może zapisywać w folderze %1" << false;
+    QTest::newRow("Polish letters in the name")
+        << "Zakład Łódź" << int(Folder::Tables) << false << "Folder obiektu zapisany: %1" << true;
+    // The settings file is Windows-1250 text: such a name cannot be stored, and is not stored mangled.
+    QTest::newRow("a character Windows-1250 lacks") << "obiekt 東" << int(Folder::Empty) << false << "" << false;
 }
 
 void SiteChoiceTest::chooserChecksTheFolder() {
+    QFETCH(QString, name);
     QFETCH(int, folder);
     QFETCH(bool, readOnly);
     QFETCH(QString, message);
@@ -247,20 +255,25 @@ void SiteChoiceTest::chooserChecksTheFolder() {
     site.writeKey(kKey);
     site.start();
     site.messages.clear();
-    const QString picked = m_elsewhere->path() + "/obiekt";
+    const QString picked = m_elsewhere->path() + "/" + name;
     layDown(picked, Folder(folder));
     if (readOnly)
         QVERIFY(QFile::setPermissions(picked, QFile::ReadOwner | QFile::ExeOwner));
     const QStringList before = contents(m_elsewhere->path());
 
     // Picked the way a dialog may give it, with a trailing separator.
+    if (message.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(settings::SettingsError, site::storeChosenFolder(picked + "/"));
+        QVERIFY(site.messages.empty());
+        QVERIFY(!site.settingsBytes().contains("\"Site\""));
+        return;
+    }
     QCOMPARE(site::storeChosenFolder(picked + "/"), stored);
     QCOMPARE(site.messages.size(), size_t(1));
     QVERIFY2(site.messages[0].text.contains(QString(message).replace("%1", picked)), qPrintable(site.messages[0].text));
     QCOMPARE(site.messages[0].title, stored ? "Konfiguracja" : "Uwaga!");
     if (!stored)
         QVERIFY(site.messages[0].text.endsWith("\nFolder obiektu pozostaje bez zmian."));
-    QCOMPARE(site.settingsBytes().contains(siteValue(picked)), stored);
     QCOMPARE(site.settingsBytes().contains("\"Site\""), stored);
     QCOMPARE(site::chosenFolder(), stored ? std::optional<QString>(picked) : std::nullopt);
     // Nothing is made in the picked folder until the next start.
