@@ -21,7 +21,7 @@ import pyatspi
 
 from xsite import SCRATCH, SITE, Failure, Program, box_text, click, key, menu_item, run, type_text, wait_for
 
-DEFAULT = os.path.join(os.environ["HOME"], ".local", "share", "talvern", "site")
+DEFAULT = os.path.join(os.environ["XDG_DATA_HOME"], "talvern", "site")
 SETTINGS = os.path.join(os.environ["XDG_CONFIG_HOME"], "talvern", "settings.reg")
 TABLES = sorted(name + ext for name in ("grupa", "osoby", "sprzet") for ext in (".dbf", ".dbt"))
 ITEM = "Wybierz folder obiektu..."
