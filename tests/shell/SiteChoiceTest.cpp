@@ -65,6 +65,7 @@ private slots:
     void cleanup();
     void startedIn_data();
     void startedIn();
+    void defaultFolderThatCannotBeMadeEndsTheStart();
     void defaultFolderFollowsXdg_data();
     void defaultFolderFollowsXdg();
     void chooserChecksTheFolder_data();
@@ -201,6 +202,22 @@ void SiteChoiceTest::startedIn() {
         QCOMPARE(contents(m_data->path()), QStringList());
     if (opened != "chosen")
         QCOMPARE(contents(m_elsewhere->path()), chosenBefore);
+}
+
+void SiteChoiceTest::defaultFolderThatCannotBeMadeEndsTheStart() {
+    // A file where the program's data folder should be: told with the reason, nothing made instead.
+    Site site;
+    QFile blocker(m_data->path() + "/talvern");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(!site::enter({"talvern", "--menu"}));
+    QCOMPARE(site.messages.size(), size_t(1));
+    QVERIFY2(
+        site.messages[0].text.startsWith("Nie można utworzyć folderu obiektu " + m_data->path() + "/talvern/site: "),
+        qPrintable(site.messages[0].text));
+    QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+    QCOMPARE(contents(m_data->path()), QStringList{"talvern"});
+    QCOMPARE(contents(site.workDir()), QStringList());
 }
 
 void SiteChoiceTest::defaultFolderFollowsXdg_data() {
