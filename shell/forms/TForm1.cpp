@@ -4,6 +4,7 @@
 #include "CaptionSet.h"
 #include "DesktopShell.h"
 #include "MakerContact.h"
+#include "ManualLocation.h"
 #include "OperatorMessages.h"
 #include "PasswordStyle.h"
 #include "Pages.h"
@@ -344,10 +345,26 @@ void TForm1::Grupy1Click() { m_notebook->Zakladka->setCurrentIndex(1); }
 void TForm1::Czytniki1Click() { m_notebook->Zakladka->setCurrentIndex(2); }
 
 void TForm1::Oprogramie1Click() {
-    // The help file is looked for by name in the working directory; without it nothing happens.
+    // A site's own help file, looked for by name in the working directory, comes first. Without it
+    // the operator's manual opens in the desktop's browser; without that either, the operator is
+    // told where the package puts it.
     const QFileInfo help(QStringLiteral("access.chm"));
-    if (help.isFile())
+    if (help.isFile()) {
         desktop::open(QUrl::fromLocalFile(help.absoluteFilePath()));
+        return;
+    }
+    const QString manual = desktop::manualIndex();
+    if (!manual.isEmpty()) {
+        desktop::open(QUrl::fromLocalFile(manual));
+        return;
+    }
+    const QStringList places = desktop::manualCandidates();
+    const QString installed = places.isEmpty() ? QString() : QFileInfo(places.first()).path();
+    OperatorMessages::show(QStringLiteral("W folderze z tabelami nie ma pliku pomocy access.chm, a podręcznik "
+                                          "operatora nie jest zainstalowany.\nPodręcznik instaluje pakiet talvern "
+                                          "w folderze %1.")
+                               .arg(installed),
+                           QStringLiteral("Plik pomocy"));
 }
 
 void TForm1::Oprogramie2Click() {
