@@ -184,6 +184,7 @@ void TypedInputTest::refusedRelayTimeLeavesTheStoredOne_data() {
     QTest::newRow("a number, then a letter") << "1a" << "2" << true;
     QTest::newRow("nothing") << "" << "2" << false;
     QTest::newRow("a number") << "15" << "15" << false;
+    QTest::newRow("a number the list would complete") << "12" << "12" << false;
 }
 
 void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
