@@ -12,7 +12,9 @@ DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     // Typed text is the field's value, never a new entry of the pick list.
     setInsertPolicy(QComboBox::NoInsert);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::storeTyped);
+    // Every change of the typing field's text is taken as typed, not only keystrokes (textEdited): an
+    // assistive tool sets the whole text at once, and a pick from the list puts its entry there.
+    connect(lineEdit(), &QLineEdit::textChanged, this, &DBComboBox::changed);
     connect(lineEdit(), &QLineEdit::returnPressed, this, &DBComboBox::commit);
     connect(this, &QComboBox::activated, this, [this](int index) { store(itemText(index)); });
 }
@@ -61,8 +63,22 @@ void DBComboBox::showField() {
     const QString value = m_link.text().trimmed();
     if (value != currentText()) {
         const QSignalBlocker quiet(this);
+        m_showing = true;
         setEditText(value);
+        m_showing = false;
     }
+}
+
+void DBComboBox::changed(const QString& text) {
+    if (m_showing || m_storing || !m_link.isBound()) {
+        return;
+    }
+    // Neither the keyboard nor a tool changes a read-only or disabled box.
+    if (m_readOnly || !isEnabled()) {
+        showField();
+        return;
+    }
+    storeTyped(text);
 }
 
 void DBComboBox::store(const QString& text) {

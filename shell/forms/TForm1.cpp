@@ -4,11 +4,13 @@
 #include "CaptionSet.h"
 #include "DesktopShell.h"
 #include "MakerContact.h"
+#include "ManualLocation.h"
 #include "OperatorMessages.h"
 #include "PasswordStyle.h"
 #include "Pages.h"
 #include "Pictures.h"
 #include "SettingsPage.h"
+#include "SiteChoice.h"
 #include "SpokenText.h"
 #include "StandardTables.h"
 #include "TForm2.h"
@@ -174,6 +176,9 @@ void TForm1::buildWorkingLayout() {
     connect(m_menu->Czytniki1, &QAction::triggered, this, guarded(this, &TForm1::Czytniki1Click));
     connect(m_menu->Oprogramie1, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie1Click));
     connect(m_menu->Oprogramie2, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie2Click));
+    // The site folder the program opens from the menu; the choice counts from the next start.
+    connect(m_menu->FolderObiektu1, &QAction::triggered, this,
+            [this] { OperatorMessages::runHandler([this] { site::chooseFolder(this); }); });
     connectPortMenu();
     connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
     connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
@@ -340,10 +345,26 @@ void TForm1::Grupy1Click() { m_notebook->Zakladka->setCurrentIndex(1); }
 void TForm1::Czytniki1Click() { m_notebook->Zakladka->setCurrentIndex(2); }
 
 void TForm1::Oprogramie1Click() {
-    // The help file is looked for by name in the working directory; without it nothing happens.
+    // A site's own help file, looked for by name in the working directory, comes first. Without it
+    // the operator's manual opens in the desktop's browser; without that either, the operator is
+    // told where the package puts it.
     const QFileInfo help(QStringLiteral("access.chm"));
-    if (help.isFile())
+    if (help.isFile()) {
         desktop::open(QUrl::fromLocalFile(help.absoluteFilePath()));
+        return;
+    }
+    const QString manual = desktop::manualIndex();
+    if (!manual.isEmpty()) {
+        desktop::open(QUrl::fromLocalFile(manual));
+        return;
+    }
+    const QStringList places = desktop::manualCandidates();
+    const QString installed = places.isEmpty() ? QString() : QFileInfo(places.first()).path();
+    OperatorMessages::show(QStringLiteral("W folderze z tabelami nie ma pliku pomocy access.chm, a podręcznik "
+                                          "operatora nie jest zainstalowany.\nPodręcznik instaluje pakiet talvern "
+                                          "w folderze %1.")
+                               .arg(installed),
+                           QStringLiteral("Plik pomocy"));
 }
 
 void TForm1::Oprogramie2Click() {

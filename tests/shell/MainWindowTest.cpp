@@ -356,19 +356,12 @@ void MainWindowTest::menuEntries() {
 void MainWindowTest::desktopActions() {
     Site site;
     TForm1& form = site.start();
-    // Without the help file nothing is opened and nothing is said.
-    form.findChild<QAction*>("Oprogramie1")->trigger();
-    QVERIFY(site.opened.empty());
-    QFile help("access.chm");
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.close();
-    form.findChild<QAction*>("Oprogramie1")->trigger();
+    // "Plik pomocy" has a test of its own (HelpFileTest).
     form.settingsPage()->Button16()->click();
     form.settingsPage()->Button17()->click();
-    QCOMPARE(site.opened.size(), std::size_t(3));
-    QCOMPARE(site.opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("access.chm")));
-    QCOMPARE(site.opened[1], QUrl(QString::fromLatin1(maker::kWebAddress)));
-    QCOMPARE(site.opened[2], QUrl("mailto:" + QString::fromLatin1(maker::kEmailAddress)));
+    QCOMPARE(site.opened.size(), std::size_t(2));
+    QCOMPARE(site.opened[0], QUrl(QString::fromLatin1(maker::kWebAddress)));
+    QCOMPARE(site.opened[1], QUrl("mailto:" + QString::fromLatin1(maker::kEmailAddress)));
     QCOMPARE(form.settingsPage()->Button16()->text(), QString::fromLatin1(maker::kWebAddress));
     QCOMPARE(form.settingsPage()->Button17()->text(), QString::fromLatin1(maker::kEmailAddress));
     QVERIFY(site.messages.empty());
