@@ -42,10 +42,10 @@ relative=$(sed -n 's/.*kManualFolderFromProgram\[\] = "\(.*\)";/\1/p' "$source/s
 [[ "$relative" == ../share/doc/talvern/manual ]] || fail "InstalledPaths.h names '$relative'"
 if [[ -f "$source/docs/manual/index.html" ]]; then
     [[ -f "$prefix/bin/$relative/index.html" ]] || fail "the manual is not at bin/$relative/index.html"
-    for f in "$source"/docs/manual/*.html "$source"/docs/manual/*.png; do
-        [[ -e $f ]] || continue
-        [[ -f "$prefix/share/doc/talvern/manual/$(basename "$f")" ]] || fail "manual file $(basename "$f") not installed"
-    done
+    # Every page, style sheet and picture, in the same folders as in the sources.
+    while IFS= read -r f; do
+        [[ -f "$prefix/share/doc/talvern/manual/$f" ]] || fail "manual file $f not installed"
+    done < <(cd "$source/docs/manual" && find . \( -name '*.html' -o -name '*.css' -o -name '*.png' \) -printf '%P\n')
 fi
 
 [[ $failed -eq 0 ]] && echo "install layout: all passed"
