@@ -42,6 +42,7 @@ relative=$(sed -n 's/.*kManualFolderFromProgram\[\] = "\(.*\)";/\1/p' "$source/s
 [[ "$relative" == ../share/doc/talvern/manual ]] || fail "InstalledPaths.h names '$relative'"
 if [[ -f "$source/docs/manual/index.html" ]]; then
     [[ -f "$prefix/bin/$relative/index.html" ]] || fail "the manual is not at bin/$relative/index.html"
+    [[ -f "$prefix/share/doc-base/talvern-manual" ]] || fail "the manual is not registered with doc-base"
     # Every page, style sheet and picture, in the same folders as in the sources.
     while IFS= read -r f; do
         [[ -f "$prefix/share/doc/talvern/manual/$f" ]] || fail "manual file $f not installed"
