@@ -1,5 +1,7 @@
 #include "ManualLocation.h"
 
+#include "InstalledPaths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -18,8 +20,9 @@ QStringList manualCandidates() {
         return *candidatesForTests();
     QStringList places;
     // A package puts the program in <prefix>/bin and the manual in <prefix>/share/doc/talvern.
-    places << QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                              QStringLiteral("/../share/doc/talvern/manual/index.html"));
+    places << QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' +
+                              QLatin1String(installed::kManualFolderFromProgram) + u'/' +
+                              QLatin1String(installed::kManualIndex));
 #ifdef TALVERN_SOURCE_MANUAL
     places << QDir::cleanPath(QStringLiteral(TALVERN_SOURCE_MANUAL "/index.html"));
 #endif
