@@ -1,7 +1,8 @@
 #pragma once
 // A check box bound to a logical field of the current record: ticked when the field is true, clear
 // when false, greyed when it holds no value. A click toggles the field (a greyed box becomes ticked)
-// and begins a change of the record; a read-only box ignores clicks and keys.
+// and begins a change of the record; a read-only box ignores clicks and keys. An assistive tool's
+// toggle counts as a click.
 
 #include "FieldLink.h"
 
@@ -25,9 +26,11 @@ protected:
 
 private:
     void showField();
+    void changed(Qt::CheckState state);
 
     FieldLink m_link;
     bool m_readOnly = false;
+    bool m_showing = false;
 };
 
 } // namespace talvern

@@ -8,11 +8,51 @@
 
 namespace talvern {
 
+namespace {
+
+// The box's typing field, which knows when a keystroke is being handled: the pick list's inline
+// completion then sets the rest of an entry ("0" after a typed "12"), selected, and that text is a
+// proposal, not what was typed.
+class TypingField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    bool isTyping() const { return m_typing; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool outer = m_typing;
+        m_typing = true;
+        QLineEdit::keyPressEvent(event);
+        m_typing = outer;
+    }
+    void inputMethodEvent(QInputMethodEvent* event) override {
+        const bool outer = m_typing;
+        m_typing = true;
+        QLineEdit::inputMethodEvent(event);
+        m_typing = outer;
+    }
+
+private:
+    bool m_typing = false;
+};
+
+} // namespace
+
 DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
+    auto* field = new TypingField(this);
+    setLineEdit(field);
     // Typed text is the field's value, never a new entry of the pick list.
     setInsertPolicy(QComboBox::NoInsert);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::storeTyped);
+    // Typing, pasting and undoing edit the text (textEdited). Text set into the field from outside a
+    // keystroke is taken as typed too: an assistive tool sets the whole text at once (setText), and a
+    // pick from the list puts its entry there.
+    connect(field, &QLineEdit::textEdited, this, &DBComboBox::changed);
+    connect(field, &QLineEdit::textChanged, this, [this, field](const QString& text) {
+        if (!field->isTyping()) {
+            changed(text);
+        }
+    });
     connect(lineEdit(), &QLineEdit::returnPressed, this, &DBComboBox::commit);
     connect(this, &QComboBox::activated, this, [this](int index) { store(itemText(index)); });
 }
@@ -61,8 +101,22 @@ void DBComboBox::showField() {
     const QString value = m_link.text().trimmed();
     if (value != currentText()) {
         const QSignalBlocker quiet(this);
+        m_showing = true;
         setEditText(value);
+        m_showing = false;
     }
+}
+
+void DBComboBox::changed(const QString& text) {
+    if (m_showing || m_storing || !m_link.isBound()) {
+        return;
+    }
+    // Neither the keyboard nor a tool changes a read-only or disabled box.
+    if (m_readOnly || !isEnabled()) {
+        showField();
+        return;
+    }
+    storeTyped(text);
 }
 
 void DBComboBox::store(const QString& text) {

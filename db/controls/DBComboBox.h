@@ -6,7 +6,8 @@
 // (Return, or commit() by the page's Confirm) such text is refused with the table's message, which
 // quotes all of it, and the box shows the field's value again. An emptied box changes nothing. A move
 // of the table's cursor drops text that was never stored. A read-only box neither opens its list nor
-// takes typing.
+// takes typing. Text set into the box another way (an assistive tool through the accessibility
+// interface) is taken as typed text is.
 
 #include "FieldLink.h"
 
@@ -40,11 +41,13 @@ protected:
 private:
     void showField();
     void store(const QString& text);
+    void changed(const QString& text);
     void storeTyped(const QString& text);
 
     FieldLink m_link;
     bool m_readOnly = false;
     bool m_storing = false;
+    bool m_showing = false;
     // While typing: the field's value before the typing began, and whether the box holds text the
     // field did not take.
     std::optional<QString> m_before;

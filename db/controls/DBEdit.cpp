@@ -3,7 +3,9 @@
 namespace talvern {
 
 DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textEdited, this, &DBEdit::store);
+    // Every change of the text counts, not only keystrokes (textEdited): an assistive tool sets the
+    // whole text at once, as setText does.
+    connect(this, &QLineEdit::textChanged, this, &DBEdit::changed);
 }
 
 void DBEdit::bind(db::TTable& table, const QString& fieldName) {
@@ -11,7 +13,9 @@ void DBEdit::bind(db::TTable& table, const QString& fieldName) {
     // The box takes no more than the field can hold, so a long name is cut while typing rather than
     // refused when the record is stored.
     const int width = m_link.width();
+    m_showing = true;
     setMaxLength(width > 0 ? width : 32767);
+    m_showing = false;
 }
 
 void DBEdit::showField() {
@@ -28,8 +32,22 @@ void DBEdit::showField() {
         shown.chop(1);
     }
     if (value != shown) {
+        m_showing = true;
         setText(value);
+        m_showing = false;
     }
+}
+
+void DBEdit::changed(const QString& text) {
+    if (m_showing || m_storing || !m_link.isBound()) {
+        return;
+    }
+    // The keyboard cannot change a read-only or disabled box; a tool may not either.
+    if (isReadOnly() || !isEnabled()) {
+        showField();
+        return;
+    }
+    store(text);
 }
 
 void DBEdit::store(const QString& value) {

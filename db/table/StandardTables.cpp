@@ -36,7 +36,7 @@ std::vector<dbf::FieldSpec> standardFields(StandardTable table) {
     return {};
 }
 
-bool ensureStandardTables(const std::string& directory) {
+bool holdsStandardTables(const std::string& directory) {
     const StandardTable all[] = {StandardTable::Users, StandardTable::Readers, StandardTable::Groups};
     const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
     std::string missing;
@@ -49,7 +49,7 @@ bool ensureStandardTables(const std::string& directory) {
         }
     }
     if (present == 3) {
-        return false;
+        return true;
     }
     if (present > 0) {
         throw dbf::DbfError("Tables missing in the working directory: " + missing +
@@ -59,7 +59,15 @@ bool ensureStandardTables(const std::string& directory) {
                                 ". Pozostałe tabele są na miejscu, więc program uruchomiono chyba w niewłaściwym "
                                 "folderze; niczego nie utworzono.");
     }
-    for (auto table : all) {
+    return false;
+}
+
+bool ensureStandardTables(const std::string& directory) {
+    if (holdsStandardTables(directory)) {
+        return false;
+    }
+    const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+    for (auto table : {StandardTable::Users, StandardTable::Readers, StandardTable::Groups}) {
         dbf::DbfTable::create(dir + standardFileName(table), dbf::TableFormat::DBase3Memo, standardFields(table));
     }
     return true;

@@ -21,6 +21,11 @@ std::vector<dbf::FieldSpec> standardFields(StandardTable table);
 // program was started in the wrong folder.
 bool ensureStandardTables(const std::string& directory);
 
+// Whether a folder holds a site's tables, creating nothing: true when all three are there, false when
+// none is; a half set throws the same DbfError as ensureStandardTables. The site chooser checks a
+// folder with it before the program is told to work there.
+bool holdsStandardTables(const std::string& directory);
+
 // The value users are marked with when their group is removed.
 inline constexpr const char* kLackOfAssignment = "Lack of assignment!";
 

@@ -1,14 +1,19 @@
 // TALVERN: the desktop management program of a card-based access-control site. It works on the
-// three tables of the working directory and takes no command-line arguments.
+// three tables of the working directory; started from the desktop's menu (`--menu`), of the
+// operator's site folder (SiteChoice.h). Other arguments are ignored.
 
+#include "InfoOptions.h"
 #include "OperatorMessages.h"
 #include "Pictures.h"
 #include "Program.h"
+#include "SiteChoice.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (auto code = talvern::handleInfoOptions(argc, argv))
+        return *code;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvern"));
     QApplication::setWindowIcon(talvern::pictures::windowIcon());
@@ -30,6 +35,11 @@ int main(int argc, char** argv) {
         }
     });
 
+    // The site folder becomes the working directory before the tables are opened.
+    const auto site = talvern::site::enter(QCoreApplication::arguments());
+    if (!site)
+        return ending ? 0 : 1;
+
     try {
         program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
     } catch (const std::exception& error) {
@@ -41,6 +51,7 @@ int main(int argc, char** argv) {
     }
     if (ending)
         return 0;
+    talvern::site::showInTitle(*program->Form1, *site);
     program->Form1->show();
     return application.exec();
 }

@@ -11,6 +11,7 @@
 #include "Pages.h"
 #include "Pictures.h"
 #include "SettingsPage.h"
+#include "SiteChoice.h"
 #include "SpokenText.h"
 #include "StandardTables.h"
 #include "TForm2.h"
@@ -177,6 +178,9 @@ void TForm1::buildWorkingLayout() {
     connect(m_menu->Czytniki1, &QAction::triggered, this, guarded(this, &TForm1::Czytniki1Click));
     connect(m_menu->Oprogramie1, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie1Click));
     connect(m_menu->Oprogramie2, &QAction::triggered, this, guarded(this, &TForm1::Oprogramie2Click));
+    // The site folder the program opens from the menu; the choice counts from the next start.
+    connect(m_menu->FolderObiektu1, &QAction::triggered, this,
+            [this] { OperatorMessages::runHandler([this] { site::chooseFolder(this); }); });
     connectPortMenu();
     connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
     connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));

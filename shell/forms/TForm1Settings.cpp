@@ -10,6 +10,7 @@
 #include "SettingsStore.h"
 #include "SiteDefaults.h"
 #include "ui_TForm1.h"
+#include "ui_TForm1Menu.h"
 
 #include <QLineEdit>
 #include <QPalette>
@@ -164,6 +165,8 @@ void TForm1::applyUserModeRestrictions() {
     for (const char* name : kAdministratorOnly)
         if (QWidget* control = findChild<QWidget*>(QString::fromLatin1(name)))
             control->setEnabled(false);
+    // Choosing the site folder is an administrator's setting too.
+    m_menu->FolderObiektu1->setEnabled(false);
     // Only the text on screen changes: cards programmed in user mode still carry the real code.
     m_settingsPage->Edit1()->setText(QStringLiteral("********"));
     for (QLineEdit* entry : {m_settingsPage->Edit1(), m_settingsPage->Edit6(), m_settingsPage->Edit8()}) {

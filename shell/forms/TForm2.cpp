@@ -1,6 +1,7 @@
 #include "TForm2.h"
 
 #include "AuxiliaryWindow.h"
+#include "BuildVersion.h"
 #include "MakerContact.h"
 #include "ui_TForm2.h"
 
@@ -16,7 +17,11 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::TFo
     QStringList lines;
     for (const char* line : maker::kAboutLines)
         lines << QString::fromUtf8(line);
+    // Below the maker's lines, the version an operator quotes when reporting a fault.
+    lines << QStringLiteral("Wersja %1").arg(QString::fromStdString(versionText()));
     m_ui->Memo1->setPlainText(lines.join(u'\n'));
+    // Seven lines of a 10-pixel font fill the memo's 85 pixels only without the text's own margin.
+    m_ui->Memo1->document()->setDocumentMargin(0);
     QTextCursor all(m_ui->Memo1->document());
     all.select(QTextCursor::Document);
     QTextBlockFormat centred;

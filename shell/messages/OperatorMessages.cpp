@@ -2,11 +2,26 @@
 
 #include "DbfError.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 namespace talvern {
 
 namespace {
+// Texts from the serial layer break their lines with a lone CR (the port's open error: the message,
+// then the device and the system's reason). The box shows two lines, but a screen reader is given
+// the CR, which it drops, and reads the first line straight into the second. The label's accessible
+// name carries the same lines broken by LF; what the box shows stays as it is.
+void speakLinesApart(QMessageBox& box) {
+    QString spoken = box.text();
+    spoken.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    spoken.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label && spoken != box.text()) {
+        label->setAccessibleName(spoken);
+    }
+}
+
 OperatorMessages::Recorder& recorder() {
     static OperatorMessages::Recorder instance;
     return instance;
@@ -21,6 +36,7 @@ void OperatorMessages::show(const QString& text, const QString& title) {
     // No owner window: the box is modal to the whole application, as the operator expects.
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
     box.setAccessibleName(title);
+    speakLinesApart(box);
     box.exec();
 }
 
@@ -40,6 +56,7 @@ void OperatorMessages::showError(const QString& text) {
     }
     QMessageBox box(QMessageBox::Critical, kApplicationTitle, text, QMessageBox::Ok);
     box.setAccessibleName(kApplicationTitle);
+    speakLinesApart(box);
     box.exec();
 }
 

@@ -1,6 +1,8 @@
 // What an operator's typing and an assistive tool's actions leave in the tables: the Edit and Confirm
 // buttons work the mode by their state, a record begun by typing into an empty table is numbered as
-// Add numbers it, and a relay time the table refuses leaves the stored one as it was.
+// Add numbers it, and a relay time the table refuses leaves the stored one as it was. Text an
+// assistive tool sets through the accessibility interface counts as typed, check boxes it toggles as
+// clicked.
 
 #include "Pages.h"
 #include "Site.h"
@@ -72,6 +74,10 @@ private slots:
     void refusedRelayTimeLeavesTheStoredOne();
     void relayTimeTypedIntoAnEmptyTable_data();
     void relayTimeTypedIntoAnEmptyTable();
+    void textSetByAToolIsTyped_data();
+    void textSetByAToolIsTyped();
+    void checkBoxToggledByAToolIsClicked_data();
+    void checkBoxToggledByAToolIsClicked();
 };
 
 void TypedInputTest::modeFollowsTheButtonsToggle_data() {
@@ -178,6 +184,7 @@ void TypedInputTest::refusedRelayTimeLeavesTheStoredOne_data() {
     QTest::newRow("a number, then a letter") << "1a" << "2" << true;
     QTest::newRow("nothing") << "" << "2" << false;
     QTest::newRow("a number") << "15" << "15" << false;
+    QTest::newRow("a number the list would complete") << "12" << "12" << false;
 }
 
 void TypedInputTest::refusedRelayTimeLeavesTheStoredOne() {
@@ -226,6 +233,115 @@ void TypedInputTest::relayTimeTypedIntoAnEmptyTable() {
         QCOMPARE(site.storedColumn("sprzet.dbf", "ID_CZYT"), QStringList{"1"});
     }
     QCOMPARE(site.messages.size(), messages);
+}
+
+void TypedInputTest::textSetByAToolIsTyped_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("edit"); // the mode button pressed first (Confirm: read-only); empty: none
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("stored"); // the field of every record after Confirm
+    QTest::addColumn<int>("messages");
+    QTest::newRow("users, surname") << 0 << "SpeedButton4" << "DBEdit8" << "Kowalska" << "osoby.dbf" << "SURNAME"
+                                    << QStringList{"Kowalska", "Lis"} << 0;
+    QTest::newRow("users, first name") << 0 << "SpeedButton4" << "DBEdit2" << "Ewa" << "osoby.dbf" << "NAME"
+                                       << QStringList{"Ewa", "Jan"} << 0;
+    QTest::newRow("users, first name cut to the field")
+        << 0 << "SpeedButton4" << "DBEdit2" << QString(40, QLatin1Char('x')) << "osoby.dbf" << "NAME"
+        << QStringList{QString(30, QLatin1Char('x')), "Jan"} << 0;
+    QTest::newRow("users, read-only") << 0 << "SpeedButton3" << "DBEdit8" << "Kowalska" << "osoby.dbf" << "SURNAME"
+                                      << QStringList{"Nowak", "Lis"} << 0;
+    QTest::newRow("users, note") << 0 << "SpeedButton4" << "DBMemo1" << "first\nsecond" << "osoby.dbf" << "INFO"
+                                 << QStringList{"first\r\nsecond", ""} << 0;
+    QTest::newRow("users, note read-only") << 0 << "SpeedButton3" << "DBMemo1" << "first" << "osoby.dbf" << "INFO"
+                                           << QStringList{"", ""} << 0;
+    QTest::newRow("groups, name") << 1 << "SpeedButton5" << "DBEdit6" << "Hall" << "grupa.dbf" << "NAME"
+                                  << QStringList{"Hall"} << 0;
+    QTest::newRow("readers, relay time") << 2 << "SpeedButton1" << "DBComboBox1" << "15" << "sprzet.dbf" << "TIME"
+                                         << QStringList{"15"} << 0;
+    QTest::newRow("readers, relay time refused") << 2 << "SpeedButton1" << "DBComboBox1" << "abc" << "sprzet.dbf"
+                                                 << "TIME" << QStringList{"2"} << 1;
+    QTest::newRow("readers, relay time read-only") << 2 << QString() << "DBComboBox1" << "15" << "sprzet.dbf"
+                                                   << "TIME" << QStringList{"2"} << 0;
+}
+
+void TypedInputTest::textSetByAToolIsTyped() {
+    QFETCH(int, page);
+    QFETCH(QString, edit);
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(QStringList, stored);
+    QFETCH(int, messages);
+    Site site;
+    site.addUser(1, "Nowak", "Jan", "Office");
+    site.addUser(2, "Lis", "Jan", "Office");
+    site.addGroup(1, "Office");
+    site.addReader(1, "Gate", 2);
+    site.users.first();
+    OwnedPages pages(site);
+    QWidget& shown = *pages.page(page);
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    if (!edit.isEmpty()) {
+        QTest::mouseClick(control<QAbstractButton>(shown, qPrintable(edit)), Qt::LeftButton);
+    }
+    QWidget* target = control(shown, qPrintable(box));
+    if (auto* combo = qobject_cast<QComboBox*>(target)) {
+        target = combo->lineEdit(); // a tool writes into the box's typing field
+    }
+    // What AT-SPI's SetTextContents does: the whole text replaced at once, without a keystroke.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(target);
+    QVERIFY(accessible && accessible->editableTextInterface() && accessible->textInterface());
+    accessible->editableTextInterface()->replaceText(0, accessible->textInterface()->characterCount(), text);
+    QVERIFY(site.messages.isEmpty()); // nothing is said before the typing is done
+
+    // Confirm (the button beside Edit) ends the typing and stores the change.
+    const QString confirm = page == 0 ? "SpeedButton3" : page == 1 ? "SpeedButton6" : "SpeedButton2";
+    QTest::mouseClick(control<QAbstractButton>(shown, qPrintable(confirm)), Qt::LeftButton);
+    site.users.refresh();
+    site.groups.refresh();
+    site.readers.refresh();
+    QCOMPARE(site.storedColumn(table, field), stored);
+    QCOMPARE(site.messages.size(), messages);
+    // The box shows the stored value, and following the cursor begins no change.
+    QString now = accessible->textInterface()->text(0, accessible->textInterface()->characterCount());
+    QCOMPARE(now.replace(QLatin1Char('\n'), QStringLiteral("\r\n")), stored[0]);
+    site.users.next();
+    site.users.first();
+    QCOMPARE(site.users.state(), db::TTable::State::Browse);
+    QCOMPARE(site.readers.state(), db::TTable::State::Browse);
+}
+
+void TypedInputTest::checkBoxToggledByAToolIsClicked_data() {
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("in Edit") << true << "True";
+    QTest::newRow("read-only") << false << "False";
+}
+
+void TypedInputTest::checkBoxToggledByAToolIsClicked() {
+    QFETCH(bool, writable);
+    QFETCH(QString, stored);
+    Site site;
+    site.addReader(1, "Gate", 2);
+    OwnedPages pages(site);
+    QWidget& page = *pages.pages.readers;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    if (writable) {
+        QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton1"), Qt::LeftButton);
+    }
+    auto* prox = control<QAbstractButton>(page, "DBCheckBox98");
+    toggle(page, "DBCheckBox98");
+    QTest::mouseClick(control<QAbstractButton>(page, "SpeedButton2"), Qt::LeftButton);
+    site.readers.refresh();
+    QCOMPARE(site.storedColumn("sprzet.dbf", "PROX"), QStringList{stored});
+    QCOMPARE(prox->isChecked(), stored == "True");
+    QVERIFY(site.messages.isEmpty());
 }
 
 QTEST_MAIN(TypedInputTest)

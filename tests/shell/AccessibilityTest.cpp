@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 using namespace talvern;
 using talvern::test::Site;
@@ -72,6 +74,7 @@ private slots:
     void secondaryWindows();
     void gridsAndListsSayWhatTheScreenShows();
     void changingTextsAreReadable();
+    void errorBoxSpeaksItsLinesApart();
 };
 
 void AccessibilityTest::mainWindowInBothLayouts() {
@@ -179,6 +182,25 @@ void AccessibilityTest::changingTextsAreReadable() {
         QCOMPARE(accessibleText(info.findChild<QLabel*>(label), QAccessible::Description), QString::fromUtf8(text));
     QCOMPARE(accessibleText(info.findChild<QLabel*>("DBText3"), QAccessible::Name), QStringLiteral("Grupa"));
 #endif
+}
+
+void AccessibilityTest::errorBoxSpeaksItsLinesApart() {
+    // The port's open error breaks its line with a lone CR, as the serial layer writes it.
+    const QString text = QStringLiteral("Device \"COM1\" Open Error !!!\r/dev/pts/0: No such file or directory");
+    QString visible;
+    QString spoken;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        visible = label->text();
+        spoken = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+        box->accept();
+    });
+    OperatorMessages::showError(text);
+    QCOMPARE(visible, text);
+    QCOMPARE(spoken, QStringLiteral("Device \"COM1\" Open Error !!!\n/dev/pts/0: No such file or directory"));
 }
 
 QTEST_MAIN(AccessibilityTest)

@@ -3,6 +3,7 @@
 
 #include "ShellFixture.h"
 
+#include "BuildVersion.h"
 #include "CaptionSet.h"
 #include "MakerContact.h"
 #include "SettingsPage.h"
@@ -15,8 +16,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextEdit>
 #include <QStyle>
 #include <QImage>
 #include <QImageReader>
@@ -381,6 +384,14 @@ void MainWindowTest::aboutShownTwiceStaysOneWindow() {
     QCOMPARE(countAbout(), 1);
     QVERIFY(!site.program->Form2->isModal());
     QCOMPARE(site.program->Form2->windowTitle(), QStringLiteral("O programie"));
+    // The maker's six lines, then the version; all seven in view without scrolling.
+    auto* memo = site.program->Form2->findChild<QTextEdit*>("Memo1");
+    const QStringList lines = memo->toPlainText().split(u'\n');
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.first(), QString::fromUtf8(maker::kAboutLines[0]));
+    QCOMPARE(lines.last(), QStringLiteral("Wersja ") + QString::fromStdString(versionText()));
+    QVERIFY(lines.last().contains(QString::fromLatin1(versionNumber())));
+    QCOMPARE(memo->verticalScrollBar()->maximum(), 0);
     site.program->Form2->findChild<QPushButton*>("Button1")->click();
     QVERIFY(!site.program->Form2->isVisible());
     // Its close box only hides it.

@@ -45,7 +45,8 @@ kill "$launcher" 2>/dev/null || true
 exit $status
 SESSION
 
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_RUNTIME_DIR="$scratch/run"
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share"
+export XDG_RUNTIME_DIR="$scratch/run"
 export TALVERN_BUILD="$build" TALVERN_SITE="$scratch/site" TALVERN_SCRATCH="$scratch"
 export PYTHONPATH="$here${PYTHONPATH:+:$PYTHONPATH}" PYTHONDONTWRITEBYTECODE=1
 unset QT_QPA_PLATFORM

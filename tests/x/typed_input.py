@@ -2,7 +2,8 @@
 program in a real X server, driven through the accessibility tree:
 
 - right after unlocking, a name typed into "Imię" of the empty users table makes a user with
-  NUMBER 1 and INDEX 0, as "Dodaj" would;
+  NUMBER 1 and INDEX 0, as "Dodaj" would; a name an assistive tool then sets into "Imię" through
+  the accessibility text interface replaces it in osoby.dbf as typing would (read with talvern-dbf);
 - the "Toggle" action of an assistive tool on "Edytuj" puts the page into edit mode ("Dodaj"
   enabled), and on "Zatwierdź" back into view mode;
 - on the Readers page, the relay time erased and "abc" typed, "Zatwierdź" refuses "abc" by name and
@@ -13,6 +14,7 @@ program in a real X server, driven through the accessibility tree:
 The tables are read from the files with dbfread, beside the running program.
 """
 
+import json
 import os
 import subprocess
 import sys
@@ -26,11 +28,19 @@ except ImportError:
     print("skipped: dbfread is not installed (python3-dbfread)", file=sys.stderr)
     sys.exit(77)
 
-from xsite import SITE, Failure, Program, Simulator, box_text, key, run, type_text, wait_for
+from xsite import SITE, TABLE_TOOL, Failure, Program, Simulator, box_text, key, run, type_text, wait_for
 
 
 def records(table):
     return [dict(r) for r in DBF(os.path.join(SITE, table), encoding="cp1250", ignore_missing_memofile=True)]
+
+
+def dumped(table):
+    """The live records as the table tool reads them from the file."""
+    done = subprocess.run([TABLE_TOOL, "dump", os.path.join(SITE, table)], capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Failure(f"talvern-dbf dump {table}: {done.stderr.strip()}")
+    return json.loads(done.stdout)["records"]
 
 
 def showing(window, name, role):
@@ -92,6 +102,13 @@ def main():
         if len(users) != 1 or users[0]["NUMBER"] != 1 or users[0]["INDEX"] != 0:
             raise Failure(f"the typed user is stored as {users}")
 
+        # The whole text set at once by an assistive tool (AT-SPI SetTextContents), with no keystroke.
+        first_name.text = "Ewa"
+        wait_for(lambda: [(r["NUMBER"], r["SURNAME"]) for r in records("osoby.dbf")] == [(1, "Ewa")],
+                 "Ewa set through the accessibility interface in osoby.dbf")
+        if first_name.text != "Ewa":
+            raise Failure(f"Imię shows {first_name.text!r} after the tool set Ewa")
+
         mode_follows_toggle(window, "Osoby")
 
         # The grids and pick lists answer to what the screen shows, in Polish.
@@ -114,7 +131,7 @@ def main():
                                       if w.name == "Informacje o karcie " and w.showing), None),
                         "the card information window")
         values = {n.name: n.description for n in info.findChildren(lambda n: n.roleName == "label")}
-        if values.get("ID") != "1" or values.get("Lokal") != "Anna":
+        if values.get("ID") != "1" or values.get("Lokal") != "Ewa":
             raise Failure(f"the card information reads {values}")
         info.child(name="Zamknij", roleName="push button").doActionNamed("Press")
         wait_for(lambda: not info.showing, "the card information window to close")
@@ -160,6 +177,10 @@ def main():
         stored = [r["TIME"] for r in records("sprzet.dbf")]
         if stored != [2]:
             raise Failure(f"sprzet.dbf holds TIME {stored} after the program ended")
+        # The table tool waits for the program's lock on the table, so it reads once the program ended.
+        users = [(r["NUMBER"], r["SURNAME"]) for r in dumped("osoby.dbf")]
+        if users != [(1, "Ewa")]:
+            raise Failure(f"talvern-dbf reads the users {users} after the program ended")
     finally:
         program.stop()
         if simulator:

@@ -64,7 +64,7 @@ std::optional<std::string> jsonNumber(std::string_view s) {
     }
     std::string exponent;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        exponent = "e";
+        exponent.push_back('e'); // not = "e": g++ 12 with the sanitizers warns falsely of an overlap there
         if (++i < s.size() && (s[i] == '+' || s[i] == '-')) {
             exponent += s[i++];
         }

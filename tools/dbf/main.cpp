@@ -1,4 +1,5 @@
 // talvern-dbf: looks into and moves data in and out of the site's dBASE tables.
+#include "BuildVersion.h"
 #include "Commands.h"
 
 #include <exception>
@@ -15,6 +16,7 @@ void usage(std::ostream& out) {
            "                                          osoby-naprawiona.dbf (and .dbt); the table is never changed\n"
            "       talvern-dbf export --csv PATH      write the live records as CSV with a header row\n"
            "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n"
+           "       talvern-dbf --version              print the version\n"
            "\n"
            "dump writes numbers as JSON numbers, logicals as true/false, dates as \"YYYY-MM-DD\", timestamps as\n"
            "\"YYYY-MM-DD HH:MM:SS.mmm\" and text and notes as strings. A field that holds nothing is null, whatever\n"
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 4 && args[0] == "import" && args[1] == "--csv") {
             return talvern::dbftool::importCsv(args[2], args[3], std::cout);
+        }
+        if (args.size() == 1 && args[0] == "--version") {
+            std::cout << talvern::versionLine("talvern-dbf") << "\n";
+            return 0;
         }
         if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
             usage(std::cout);

@@ -1,4 +1,5 @@
 // talvern-progsim: the simulated card programmer for demos and manual tests. See README.md.
+#include "BuildVersion.h"
 #include "Control.h"
 #include "PtySimulator.h"
 
@@ -22,6 +23,7 @@ namespace {
 const char* kUsage =
     "usage: talvern-progsim [--com N] [--log FILE] [--map FILE] [--control SOCKET] [--no-card]\n"
     "                       [--no-pace] [--baud RATE] [--verbose]\n"
+    "       talvern-progsim --version\n"
     "       talvern-progsim [--com N | --control SOCKET] place [USER SYSTEM [DUPLICATE]] | remove | show\n"
     "Runs a simulated card programmer on a pseudo-terminal registered as COM<N> (default 1) in the\n"
     "COM-port map; the second form drives one that is already running.\n";
@@ -73,6 +75,9 @@ int main(int argc, char** argv) {
             options.pace = false;
         } else if (arg == "--verbose") {
             verbose = true;
+        } else if (arg == "--version") {
+            std::cout << talvern::versionLine("talvern-progsim") << "\n";
+            return 0;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
