@@ -3,6 +3,7 @@
 #include "AuxiliaryWindow.h"
 #include "CaptionSet.h"
 #include "DesktopShell.h"
+#include "FileNames.h"
 #include "MakerContact.h"
 #include "ManualLocation.h"
 #include "OperatorMessages.h"
@@ -22,6 +23,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -345,10 +347,12 @@ void TForm1::Grupy1Click() { m_notebook->Zakladka->setCurrentIndex(1); }
 void TForm1::Czytniki1Click() { m_notebook->Zakladka->setCurrentIndex(2); }
 
 void TForm1::Oprogramie1Click() {
-    // A site's own help file, looked for by name in the working directory, comes first. Without it
-    // the operator's manual opens in the desktop's browser; without that either, the operator is
-    // told where the package puts it.
-    const QFileInfo help(QStringLiteral("access.chm"));
+    // A site's own help file, looked for by name in the working directory, comes first; a site copied
+    // from Windows may call it ACCESS.CHM, which Windows opened all the same, so any letter case
+    // will do, as for the tables. Without it the operator's manual opens in the desktop's browser;
+    // without that either, the operator is told where the package puts it.
+    const QByteArray named = QFile::encodeName(QDir::current().absoluteFilePath(QStringLiteral("access.chm")));
+    const QFileInfo help(QFile::decodeName(dbf::findIgnoringCase(named.toStdString()).c_str()));
     if (help.isFile()) {
         desktop::open(QUrl::fromLocalFile(help.absoluteFilePath()));
         return;

@@ -46,6 +46,7 @@ void HelpFileTest::helpOpens_data() {
     QTest::newRow("installed manual") << "" << true << false << "installed";
     QTest::newRow("installed manual before the source tree's") << "" << true << true << "installed";
     QTest::newRow("source tree's manual") << "" << false << true << "source";
+    QTest::newRow("help file named as on Windows") << "ACCESS.CHM" << true << false << "chm";
     QTest::newRow("a folder named access.chm is no help file") << "folder" << false << true << "source";
     QTest::newRow("neither") << "" << false << false << "none";
 }
@@ -65,8 +66,9 @@ void HelpFileTest::helpOpens() {
     if (source)
         makeFile(sourceIndex);
     desktop::setManualCandidates(QStringList{installedIndex, sourceIndex});
-    if (chm == "file")
-        makeFile(QDir::current().absoluteFilePath("access.chm"));
+    const QString chmFile = QDir::current().absoluteFilePath(chm == "file" ? QStringLiteral("access.chm") : chm);
+    if (chm == "file" || chm == "ACCESS.CHM")
+        makeFile(chmFile);
     if (chm == "folder")
         QVERIFY(QDir().mkdir("access.chm"));
 
@@ -82,7 +84,7 @@ void HelpFileTest::helpOpens() {
         QVERIFY(site.messages[0].text.contains(places.path() + "/usr/share/doc/talvern/manual"));
         return;
     }
-    const QString expected = opens == "chm"         ? QDir::current().absoluteFilePath("access.chm")
+    const QString expected = opens == "chm"         ? chmFile
                              : opens == "installed" ? installedIndex
                                                     : sourceIndex;
     QCOMPARE(site.opened.size(), std::size_t(1));
