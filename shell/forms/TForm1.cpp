@@ -364,7 +364,7 @@ void TForm1::Oprogramie1Click() {
     }
     const QStringList places = desktop::manualCandidates();
     const QString installed = places.isEmpty() ? QString() : QFileInfo(places.first()).path();
-    OperatorMessages::show(QStringLiteral("W folderze z tabelami nie ma pliku pomocy access.chm, a podręcznik "
+    OperatorMessages::show(QStringLiteral("W folderze obiektu nie ma pliku pomocy access.chm, a podręcznik "
                                           "operatora nie jest zainstalowany.\nPodręcznik instaluje pakiet talvern "
                                           "w folderze %1.")
                                .arg(installed),

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The pictures of the operator's manual (docs/manual/img), taken from the real program in a real
-X server as an operator works it: the locked window, a wrong password, the four pages, the Port and
-Help menus, the status line with the link up, a card being written (the transfer window), a card
+X server as an operator works it: the locked window, a wrong password, the four pages, the Edit,
+Port and Help menus, the status line with the link up, a card being written (the transfer window), a card
 read back (the card information window), a new system code written and the configuration card for
 readers that still carry the old one, the About window and the Settings page of user mode.
 
@@ -24,7 +24,8 @@ from gi.repository import Gdk  # noqa: E402
 from xsite import (SCRATCH, Failure, Program, Simulator, click, connect_programmer, key, prepare_site,  # noqa: E402
                    run, select_user, show_page, showing, wait_for)
 
-PICTURES = ("logowanie", "zle-haslo", "osoby", "grupy", "czytniki", "ustawienia", "menu-pomoc", "menu-port",
+PICTURES = ("logowanie", "zle-haslo", "osoby", "grupy", "czytniki", "ustawienia", "menu-edycja", "menu-pomoc",
+            "menu-port",
             "brak-polaczenia", "polaczono", "transfer", "karta-informacje", "kod-zapisany", "karta-konfiguracyjna",
             "o-programie", "ustawienia-uzytkownik")
 
@@ -169,6 +170,11 @@ def main():
         cut_node(folder, "ustawienia", window)
 
         # The menus, open, with the menu bar above them.
+        click(menu_bar_item(window, "Edycja"))
+        wait_for(lambda: open_menus(program), "the Edit menu open")
+        cut_union(folder, "menu-edycja", [menu_bar_item(window, "Edycja"), *open_menus(program)])
+        key("Escape")
+        wait_for(lambda: not open_menus(program), "the Edit menu closed")
         click(menu_bar_item(window, "Pomoc"))
         wait_for(lambda: open_menus(program), "the Help menu open")
         cut_union(folder, "menu-pomoc", [menu_bar_item(window, "Edycja"), *open_menus(program)])
