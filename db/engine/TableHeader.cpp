@@ -1,6 +1,7 @@
 #include "TableHeader.h"
 
 #include "DbfError.h"
+#include "LittleEndian.h"
 #include "TableDamage.h"
 
 #include <algorithm>
@@ -11,31 +12,15 @@
 namespace talvern::dbf {
 namespace {
 
+using littleEndian::put16;
+using littleEndian::put32;
+using littleEndian::get16;
+using littleEndian::get32;
+
 constexpr std::size_t kDescriptorLength = 32;
 constexpr std::size_t kLevel7DescriptorLength = 48;
 constexpr std::size_t kLevel7FieldsStart = 68;
 constexpr char kHeaderTerminator = 0x0D;
-
-std::uint16_t le16(std::string_view b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-std::uint32_t le32(std::string_view b, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
-void put16(std::string& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& b, std::size_t at, std::uint32_t v) {
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
 
 std::string nameFrom(std::string_view raw) {
     auto end = raw.find('\0');
@@ -107,7 +92,7 @@ bool TableHeader::isHeaderTail(std::string_view tail, TableFormat format) {
     if (!isLevel7(format) || tail.size() < kPropertiesPrefixLength) {
         return false;
     }
-    const std::size_t size = le16(tail, 14);
+    const std::size_t size = get16(tail, 14);
     return size >= kPropertiesPrefixLength && size <= tail.size() && zeros(tail.substr(size));
 }
 
@@ -133,9 +118,9 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
         throw DbfError("Table " + tableName + " is encrypted; this program cannot read encrypted tables",
                        "Tabela " + tableName + " jest zaszyfrowana; program nie odczytuje zaszyfrowanych tabel.");
     }
-    h.recordCount = le32(bytes, 4);
-    h.headerLength = le16(bytes, 8);
-    h.recordLength = le16(bytes, 10);
+    h.recordCount = get32(bytes, 4);
+    h.headerLength = get16(bytes, 8);
+    h.recordLength = get16(bytes, 10);
     h.languageDriver = static_cast<std::uint8_t>(bytes[29]);
     h.hasProductionIndex = bytes[28] != 0;
 
@@ -177,7 +162,7 @@ TableHeader TableHeader::parse(std::string_view bytes, const std::string& tableN
             f.type = d[32];
             f.length = static_cast<std::uint8_t>(d[33]);
             f.decimals = static_cast<std::uint8_t>(d[34]);
-            f.nextAutoIncrement = le32(d, kNextAutoIncrementOffset);
+            f.nextAutoIncrement = get32(d, kNextAutoIncrementOffset);
         } else {
             f.name = nameFrom(d.substr(0, 11));
             f.type = d[11];

@@ -4,6 +4,7 @@
 #include "DbfTable.h"
 #include "FieldCodec.h"
 #include "FileNames.h"
+#include "LittleEndian.h"
 #include "MemoFile.h"
 #include "PosixFile.h"
 #include "RecordFaults.h"
@@ -19,28 +20,15 @@
 namespace talvern::dbf {
 namespace {
 
+using littleEndian::put16;
+using littleEndian::put32;
+using littleEndian::get16;
+using littleEndian::get32;
+
 constexpr char kTerminator = 0x0D;
 constexpr char kEndOfFile = 0x1A;
 constexpr std::size_t kChunkBytes = 512 * 1024;
 constexpr std::size_t kListedRecords = 50; // record-level changes listed one by one; the rest are counted
-
-std::uint16_t le16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-std::uint32_t le32(const std::string& b, std::size_t at) {
-    return static_cast<std::uint32_t>(le16(b, at)) | static_cast<std::uint32_t>(le16(b, at + 2)) << 16;
-}
-
-void put16(std::string& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& b, std::size_t at, std::uint32_t v) {
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
 
 std::string shownByte(char c) {
     char text[8];
@@ -78,9 +66,9 @@ DerivedHeader deriveHeader(const std::string& head, const std::string& name) {
         throw cannot("it is encrypted");
     }
     d.format = *format;
-    d.statedCount = le32(head, 4);
-    d.statedHeaderLength = le16(head, 8);
-    d.statedRecordLength = le16(head, 10);
+    d.statedCount = get32(head, 4);
+    d.statedHeaderLength = get16(head, 8);
+    d.statedRecordLength = get16(head, 10);
     const bool level7 = isLevel7(d.format);
     const std::size_t start = level7 ? 68 : 32;
     const std::size_t descLength = level7 ? 48 : 32;
