@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace talvern::serial;
@@ -179,6 +182,50 @@ TEST_F(FakeMachine, ComponentListSelectionAndDeviceChanges) {
     EXPECT_EQ(comm.Devices()[3].FriendlyName, "COM10 (FT232R USB UART)");
     EXPECT_TRUE(comm.HandleDeviceChange(DeviceChangeMessage({TDeviceChangeKind::NodesChanged, ""})));
     comm.RemoveNotify(&seen);
+}
+
+// talvern-ports on a map naming a pseudo-terminal, a by-id link and a missing device.
+TEST_F(FakeMachine, PortsToolLinesInEachMode) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string pty = ::ptsname(master);
+    fs::create_directories(fs::path(root + pty).parent_path());
+    fs::create_symlink(pty, root + pty); // the real terminal, seen from inside the fake tree
+    file("/config/ports-tool", "COM1 = " + pty + "\n"
+                               "COM2 = /dev/serial/by-id/" + byIdName + "\n"
+                               "COM3 = /dev/ttyACM9\n");
+    const std::string ptyLine = "COM1\t" + pty + "\tpresent";
+    const std::string byIdLine = "COM2\t/dev/serial/by-id/" + byIdName + "\tpresent";
+    const std::string missingLine = "COM3\t/dev/ttyACM9\tabsent";
+    struct Case {
+        const char* option;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"", {ptyLine, byIdLine, missingLine}},
+        {"--full", {ptyLine, byIdLine + "\tFT232R USB UART", missingLine}},
+        {"--present", {ptyLine, byIdLine + "\tFT232R USB UART"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        const std::string command = std::string(TALVERN_PORTS_TOOL) + " " + c.option + " --root '" + root +
+                                    "' --map '" + root + "/config/ports-tool'";
+        FILE* out = ::popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        std::vector<std::string> got;
+        char buffer[4096];
+        while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+            std::string text = buffer;
+            if (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            got.push_back(text);
+        }
+        EXPECT_EQ(::pclose(out), 0);
+        EXPECT_EQ(got, c.expected);
+    }
+    ::close(master);
 }
 
 TEST(PortEnumerationMachine, TheRealMachineListsOnlyNumberedPortsInOrder) {
