@@ -1,5 +1,6 @@
 // The device list built from a fake /dev + /sys tree: the port map, the sysfs details, the three
 // modes, and the component's list operations and device-change rule.
+#include "DeviceChange.h"
 #include "PortEnumeration.h"
 #include "TspComm.h"
 
@@ -226,6 +227,28 @@ TEST_F(FakeMachine, PortsToolLinesInEachMode) {
         EXPECT_EQ(got, c.expected);
     }
     ::close(master);
+}
+
+TEST(DeviceChangeFromUdev, ActionsThatAddOrTakeAwayADevice) {
+    struct Case {
+        const char* action;
+        std::optional<TDeviceChangeKind> kind;
+    };
+    const Case cases[] = {{"add", TDeviceChangeKind::Arrival},
+                          {"remove", TDeviceChangeKind::Removal},
+                          {"move", TDeviceChangeKind::NodesChanged},
+                          {"change", std::nullopt},
+                          {"bind", std::nullopt},
+                          {"", std::nullopt}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        const auto change = DeviceChangeFromUdev(c.action, "tty");
+        ASSERT_EQ(change.has_value(), c.kind.has_value());
+        if (change) {
+            EXPECT_EQ(change->Kind, *c.kind);
+            EXPECT_EQ(change->Subsystem, "tty");
+        }
+    }
 }
 
 TEST(PortEnumerationMachine, TheRealMachineListsOnlyNumberedPortsInOrder) {
