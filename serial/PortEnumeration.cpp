@@ -1,5 +1,7 @@
 #include "PortEnumeration.h"
 
+#include "UdevDetails.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -90,6 +92,10 @@ DeviceDetails DeviceSources::Details(const std::string& devicePath) const {
             break;
         }
     }
+    // On the machine itself udev knows more (names from the hardware database); a fake tree has
+    // only its sysfs.
+    if (m_root.empty())
+        AddUdevDetails(node.filename().string(), details);
     return details;
 }
 

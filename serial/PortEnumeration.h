@@ -9,7 +9,8 @@
 // port, the later line winning as it does when the port is opened.
 //
 // The device details (description, manufacturer, driver, serial number, the stable
-// /dev/serial/by-id/ link, USB vendor:product, bus path) are read from sysfs.
+// /dev/serial/by-id/ link, USB vendor:product, bus path) are read from sysfs and, on the machine
+// itself, from the udev database over them (UdevDetails.h).
 //
 // Every path is taken under a root folder: "" for the real machine; tests point it at a fake
 // /dev + /sys tree in a temporary folder.
