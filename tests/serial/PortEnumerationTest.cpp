@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <csignal>
 #include <fstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -227,6 +229,42 @@ TEST_F(FakeMachine, PortsToolLinesInEachMode) {
         EXPECT_EQ(got, c.expected);
     }
     ::close(master);
+}
+
+// --watch: unplugging the adapter turns COM2's line from present to absent.
+TEST_F(FakeMachine, PortsToolWatchPrintsChanges) {
+    file("/config/ports-tool", "COM2 = /dev/serial/by-id/" + byIdName + "\n");
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        const std::string map = root + "/config/ports-tool";
+        ::execl(TALVERN_PORTS_TOOL, TALVERN_PORTS_TOOL, "--watch", "--root", root.c_str(), "--map", map.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    FILE* lines = ::fdopen(out[0], "r");
+    auto next = [&] {
+        char buffer[4096];
+        std::string text = std::fgets(buffer, sizeof buffer, lines) != nullptr ? buffer : "";
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        return text;
+    };
+    const std::string present = "COM2\t/dev/serial/by-id/" + byIdName + "\tpresent";
+    const std::string absent = "COM2\t/dev/serial/by-id/" + byIdName + "\tabsent";
+    EXPECT_EQ(next(), "COM1\t/dev/ttyS0\tpresent");
+    EXPECT_EQ(next(), present);
+    fs::remove(root + "/dev/ttyUSB0");
+    EXPECT_EQ(next(), "- " + present);
+    EXPECT_EQ(next(), "+ " + absent);
+    ::kill(child, SIGTERM);
+    ::waitpid(child, nullptr, 0);
+    std::fclose(lines);
 }
 
 TEST(DeviceChangeFromUdev, ActionsThatAddOrTakeAwayADevice) {
