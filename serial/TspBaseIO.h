@@ -123,6 +123,11 @@ public:
 
     THandle Handle() const { return m_handle.load(std::memory_order_acquire); }
     const std::vector<TspDeviceRecord>& Devices() const { return m_devices; }
+    int DeviceCount() const { return static_cast<int>(m_devices.size()); }
+    // The record at index; none for an index outside the list.
+    const TspDeviceRecord* Device(int index) const {
+        return index >= 0 && index < DeviceCount() ? &m_devices[static_cast<size_t>(index)] : nullptr;
+    }
 
     TspCustomLogFile* Log() const { return m_log; }
     void SetLog(TspCustomLogFile* log) { m_log = log; }

@@ -140,6 +140,11 @@ TEST_F(FakeMachine, ComponentListSelectionAndDeviceChanges) {
         EXPECT_EQ(comm.Devices()[i].Owner, &comm);
     }
 
+    EXPECT_EQ(comm.DeviceCount(), 4);
+    EXPECT_EQ(comm.Device(3)->Name, "COM10");
+    EXPECT_EQ(comm.Device(4), nullptr);
+    EXPECT_EQ(comm.Device(-1), nullptr);
+
     Notifications seen;
     comm.AddNotify(&seen);
     comm.SetComPortNo(3);
