@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -125,6 +126,14 @@ std::optional<std::string> ComPortMap::entry(unsigned portNo) const {
         if (auto parsed = parseEntry(line); parsed && parsed->first == portNo)
             found = parsed->second; // the last entry wins, as a later line overrides an earlier one
     }
+    return found;
+}
+
+std::map<unsigned, std::string> ComPortMap::entries() const {
+    std::map<unsigned, std::string> found;
+    for (const auto& line : readLines(m_filePath))
+        if (auto parsed = parseEntry(line))
+            found[parsed->first] = parsed->second; // the last entry wins, as in entry()
     return found;
 }
 

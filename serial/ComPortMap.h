@@ -18,6 +18,7 @@
 // Two processes changing the map at the same moment may lose one of the two changes (last
 // rename wins); neither can corrupt the file.
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,10 @@ public:
 
     // The map's own entry for COM<portNo>, if any.
     std::optional<std::string> entry(unsigned portNo) const;
+
+    // Every entry of the map by port number (the last line for a number wins, as in entry());
+    // lines whose name is not "COM" followed by a decimal number are skipped.
+    std::map<unsigned, std::string> entries() const;
 
     // Sets COM<portNo> to devicePath, replacing an existing entry in place or appending a new
     // one; creates the folder and the file when missing. Throws std::system_error when the file

@@ -118,7 +118,11 @@ bool TspBaseIO::DoAfterSend() {
 
 void TspBaseIO::SelectDevice(int) { NotifyClients(notify::PortChanged); }
 
-void TspBaseIO::AddDevice(const TspDeviceRecord& device) { m_devices.push_back(device); }
+void TspBaseIO::AddDevice(const TspDeviceRecord& device) {
+    m_devices.push_back(device);
+    m_devices.back().ListIndex = static_cast<int32_t>(m_devices.size() - 1);
+    m_devices.back().Owner = this;
+}
 
 void TspBaseIO::ClearDevices() { m_devices.clear(); }
 
@@ -140,7 +144,11 @@ void TspBaseIO::TerminalOutput(const uint8_t* Buffer, uint32_t Count) {
     }
 }
 
-void TspBaseIO::RefreshDevices() { NotifyClients(notify::PortChanged); }
+void TspBaseIO::RefreshDevices() {
+    ClearDevices();
+    GetDevices(nullptr);
+    NotifyClients(notify::PortChanged);
+}
 
 void TspBaseIO::AddNotify(TspNotifyReceiver* receiver) {
     if (receiver != nullptr && std::find(m_notifyList.begin(), m_notifyList.end(), receiver) == m_notifyList.end())
@@ -150,15 +158,36 @@ void TspBaseIO::AddNotify(TspNotifyReceiver* receiver) {
 void TspBaseIO::RemoveNotify(TspNotifyReceiver* receiver) { std::erase(m_notifyList, receiver); }
 
 void TspBaseIO::GetDevices(std::vector<std::string>* names) {
-    EnumerateDevices();
+    if (m_devices.empty())
+        EnumerateDevices();
     if (names == nullptr)
         return;
     names->clear();
     for (const auto& device : m_devices)
-        names->push_back(device.Name);
+        names->push_back(device.FriendlyName);
 }
 
-bool TspBaseIO::HandleDeviceChange(const TMessage&) {
+TMessage DeviceChangeMessage(const TDeviceChangeMessage& change) {
+    TMessage message;
+    message.Msg = WM_DEVICECHANGE;
+    switch (change.Kind) {
+    case TDeviceChangeKind::Arrival: message.WParam = DBT_DEVICEARRIVAL; break;
+    case TDeviceChangeKind::Removal: message.WParam = DBT_DEVICEREMOVECOMPLETE; break;
+    case TDeviceChangeKind::NodesChanged: message.WParam = DBT_DEVNODES_CHANGED; break;
+    }
+    message.LParam = change.Subsystem == "tty" ? DBT_DEVTYP_PORT : 0;
+    return message;
+}
+
+bool TspBaseIO::HandleDeviceChange(const TMessage& message) {
+    // Only port events rebuild the list; a disk or a mouse coming and going changes nothing.
+    if (message.Msg != WM_DEVICECHANGE)
+        return false;
+    const bool nodesChanged = message.WParam == DBT_DEVNODES_CHANGED;
+    const bool portEvent = (message.WParam == DBT_DEVICEARRIVAL || message.WParam == DBT_DEVICEREMOVECOMPLETE) &&
+                           message.LParam == DBT_DEVTYP_PORT;
+    if (!nodesChanged && !portEvent)
+        return false;
     RefreshDevices();
     return true;
 }

@@ -40,13 +40,37 @@ uint32_t RegisterMessageName(const std::string& name);
 uint32_t spCommMsgComEvent();
 uint32_t spCommMsgQuitComEvent();
 
-// One entry of the device list.
+// One entry of the device list. Text fields are empty unless the source knows them.
 struct TspDeviceRecord {
-    std::string Name;         // "COM3"
-    std::string FriendlyName; // what the system calls it
-    std::string DevicePath;   // the device node
+    std::string Name;         // the port name, "COM3"
+    std::string FriendlyName; // the display name: "COM3", or "COM3 (description)"
+    std::string DevicePath;   // the device node the port map names
     uint16_t PortNo = 0;
+    int32_t ListIndex = -1;   // position in the device list
+    TspBaseIO* Owner = nullptr;
+    std::string KernelName;   // the name under which the port map lists the port
+    bool Present = false;     // the device node exists
+    std::string Description, Manufacturer, Driver, SerialNumber;
+    std::string SymbolicLink; // the stable /dev/serial/by-id/ link
+    std::string UsbId;        // USB vendor:product, "0403:6001"
+    std::string BusPath;      // the device's path under /sys/devices
 };
+
+// A device-change event as the host's device monitor reports it (udev on Linux).
+enum class TDeviceChangeKind : uint8_t { Arrival, Removal, NodesChanged };
+struct TDeviceChangeMessage {
+    TDeviceChangeKind Kind = TDeviceChangeKind::NodesChanged;
+    std::string Subsystem; // udev's subsystem of the device: "tty" for a serial port
+};
+// The device-change message number and its parameters as HandleDeviceChange reads them:
+// WParam = 0x8000 arrival, 0x8004 removal, 0x0007 nodes changed; LParam = the device type,
+// 3 for a port (subsystem "tty").
+inline constexpr uint32_t WM_DEVICECHANGE = 0x0219;
+inline constexpr uintptr_t DBT_DEVNODES_CHANGED = 0x0007;
+inline constexpr uintptr_t DBT_DEVICEARRIVAL = 0x8000;
+inline constexpr uintptr_t DBT_DEVICEREMOVECOMPLETE = 0x8004;
+inline constexpr intptr_t DBT_DEVTYP_PORT = 3;
+TMessage DeviceChangeMessage(const TDeviceChangeMessage& change);
 
 using TNotifyEvent = std::function<void(TspBaseIO* Sender)>;
 // Buffer is the component's read buffer, valid only during the call.
@@ -99,6 +123,11 @@ public:
 
     THandle Handle() const { return m_handle.load(std::memory_order_acquire); }
     const std::vector<TspDeviceRecord>& Devices() const { return m_devices; }
+    int DeviceCount() const { return static_cast<int>(m_devices.size()); }
+    // The record at index; none for an index outside the list.
+    const TspDeviceRecord* Device(int index) const {
+        return index >= 0 && index < DeviceCount() ? &m_devices[static_cast<size_t>(index)] : nullptr;
+    }
 
     TspCustomLogFile* Log() const { return m_log; }
     void SetLog(TspCustomLogFile* log) { m_log = log; }

@@ -1,5 +1,7 @@
 #include "TspCustomSerialComm.h"
 
+#include "PortEnumeration.h"
+
 #include "SerialError.h"
 #include "StoredConfig.h"
 
@@ -68,24 +70,8 @@ void TspCustomSerialComm::SetComPort(TComPort value) {
 
 void TspCustomSerialComm::EnumerateDevices() {
     ClearDevices();
-    // The ports the map names, then the built-in ones that exist.
-    for (uint16_t n = 1; n <= 64; ++n) {
-        const std::string path = m_portMap.resolve(n);
-        std::error_code error;
-        if (!std::filesystem::exists(path, error))
-            continue;
-        TspDeviceRecord record;
-        record.Name = "COM" + std::to_string(n);
-        record.DevicePath = path;
-        record.FriendlyName = std::filesystem::path(path).filename().string();
-        record.PortNo = n;
+    for (const auto& record : DeviceSources(m_deviceRoot).BuildDeviceList(m_portMap, m_enumPorts))
         AddDevice(record);
-    }
-}
-
-void TspCustomSerialComm::RefreshDevices() {
-    EnumerateDevices();
-    NotifyClients(notify::PortChanged);
 }
 
 int TspCustomSerialComm::DeviceIndex() const {
@@ -100,8 +86,6 @@ void TspCustomSerialComm::SelectDevice(int index) {
     const auto& devices = Devices();
     if (index >= 0 && static_cast<size_t>(index) < devices.size())
         SetComPortNo(devices[static_cast<size_t>(index)].PortNo);
-    else
-        NotifyClients(notify::PortChanged);
 }
 
 // ---- stored configuration: 49 bytes, port number, line record, time-outs

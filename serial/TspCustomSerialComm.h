@@ -25,7 +25,6 @@ public:
     void SelectDevice(int index) override;
     int DeviceIndex() const override;
     void EnumerateDevices() override;
-    void RefreshDevices() override;
     std::string GetPortName() const override; // "COM%u" of ComPortNo
 
     // Virtual operations added here, in their slot order.
@@ -57,6 +56,9 @@ public:
     std::string DevicePath() const;
     // A map other than the user's (tests, tools).
     void SetPortMap(ComPortMap map) { m_portMap = std::move(map); }
+    // The folder the device list's /dev and /sys paths are taken under: "" (the machine) or a
+    // fake tree in tests.
+    void SetDeviceRoot(std::string root) { m_deviceRoot = std::move(root); }
 
     // errno of the last failed open, 0 after a successful one.
     int LastOpenError() const { return m_lastOpenError; }
@@ -65,6 +67,7 @@ private:
     uint16_t m_comPortNo = 1;
     TspEnumPorts m_enumPorts = TspEnumPorts::epQuickAll;
     ComPortMap m_portMap;
+    std::string m_deviceRoot;
     int m_lastOpenError = 0;
     ConfigStore* m_configStore = nullptr;
 };

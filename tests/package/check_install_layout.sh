@@ -12,10 +12,10 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 
 expected=(
-    bin/talvern bin/talvern-dbf bin/talvern-progsim
+    bin/talvern bin/talvern-dbf bin/talvern-ports bin/talvern-progsim
     share/applications/talvern.desktop
     share/metainfo/org.example.talvern.metainfo.xml
-    share/man/man1/talvern.1.gz share/man/man1/talvern-dbf.1.gz share/man/man1/talvern-progsim.1.gz
+    share/man/man1/talvern.1.gz share/man/man1/talvern-dbf.1.gz share/man/man1/talvern-ports.1.gz share/man/man1/talvern-progsim.1.gz
     share/doc/talvern/copyright share/doc/talvern/changelog.gz
 )
 for size in 16 32 48 64 128 256; do
@@ -24,7 +24,7 @@ done
 for f in "${expected[@]}"; do
     [[ -s "$prefix/$f" ]] || fail "missing $f"
 done
-for p in talvern talvern-dbf talvern-progsim; do
+for p in talvern talvern-dbf talvern-ports talvern-progsim; do
     [[ -x "$prefix/bin/$p" ]] || fail "bin/$p is not executable"
 done
 
