@@ -136,7 +136,7 @@ protected:
     bool m_requestedActive = false;
 
 private:
-    std::vector<TspNotifyReceiver*> m_notifyList;
+    TspNotifyList m_notifyList;
     std::vector<TspDeviceRecord> m_devices;
     TspCustomLogFile* m_log = nullptr;
     TspCustomDataProcessor* m_dataProcessor = nullptr;
