@@ -13,9 +13,8 @@ namespace talvern::serial {
 struct TspTimer::Clock {
     std::mutex mutex;
     std::condition_variable wake;
-    uint64_t generation = 0; // bumped by every stop: ticks of an older run are dropped
-    bool stopping = false;
-    std::thread thread;
+    uint64_t generation = 0; // bumped by every stop: a run ends, and its queued ticks are dropped
+    std::thread thread;      // the running clock thread; guarded by mutex
     TspTimer* owner = nullptr;
 };
 
@@ -51,52 +50,42 @@ void TspTimer::SetDispatcher(MainThreadDispatcher dispatcher) {
     UpdateTimer();
 }
 
-bool TspTimer::Running() const { return m_clock->thread.joinable(); }
+bool TspTimer::Running() const {
+    std::lock_guard lock(m_clock->mutex);
+    return m_clock->thread.joinable();
+}
 
 void TspTimer::Stop() {
     auto& clock = *m_clock;
+    std::thread thread;
     {
         std::lock_guard lock(clock.mutex);
-        ++clock.generation;
-        clock.stopping = true;
+        ++clock.generation; // ends the clock thread's run and drops its queued ticks
+        thread = std::move(clock.thread);
     }
     clock.wake.notify_all();
-    if (!clock.thread.joinable())
-        return;
-    // A tick running on the clock thread itself (no dispatcher) may stop its own timer.
-    if (clock.thread.get_id() == std::this_thread::get_id())
-        clock.thread.detach();
-    else
-        clock.thread.join();
+    if (thread.joinable())
+        thread.join(); // ticks never run on the clock thread, so this never waits for itself
 }
 
 void TspTimer::UpdateTimer() {
     Stop();
-    if (m_interval == 0 || !m_enabled || !m_onTimer)
+    if (m_interval == 0 || !m_enabled || !m_onTimer || !m_dispatcher)
         return;
     uint64_t generation;
     {
         std::lock_guard lock(m_clock->mutex);
-        m_clock->stopping = false;
         generation = m_clock->generation;
     }
     const auto period = std::chrono::milliseconds(m_interval);
     std::weak_ptr<Clock> weak = m_clock;
-    std::shared_ptr<Clock> clock = m_clock;
+    Clock* clock = m_clock.get(); // the thread is joined before the timer lets go of it
     MainThreadDispatcher dispatcher = m_dispatcher;
-    clock->thread = std::thread([clock, weak, period, generation, dispatcher] {
+    std::thread thread([clock, weak, period, generation, dispatcher] {
         auto next = std::chrono::steady_clock::now() + period;
         std::unique_lock lock(clock->mutex);
-        while (!clock->wake.wait_until(lock, next, [&clock] { return clock->stopping; })) {
+        while (!clock->wake.wait_until(lock, next, [clock, generation] { return clock->generation != generation; })) {
             next += period;
-            if (!dispatcher) {
-                // No main loop to hand the tick to: run it here, outside the lock.
-                lock.unlock();
-                if (TspTimer* owner = clock->owner)
-                    owner->Tick(generation);
-                lock.lock();
-                continue;
-            }
             dispatcher([weak, generation] {
                 if (auto shared = weak.lock())
                     if (TspTimer* owner = shared->owner)
@@ -104,6 +93,8 @@ void TspTimer::UpdateTimer() {
             });
         }
     });
+    std::lock_guard lock(m_clock->mutex);
+    m_clock->thread = std::move(thread);
 }
 
 void TspTimer::Tick(uint64_t generation) {

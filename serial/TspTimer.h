@@ -1,8 +1,8 @@
 #pragma once
 // A main-thread timer without a GUI toolkit: a small thread keeps the time and hands each tick
 // to the application's main thread through its dispatcher (the same one the port events use),
-// so OnTimer runs there, one tick at a time. Without a dispatcher the tick runs on the timer's
-// own thread.
+// so OnTimer runs there, one tick at a time. A timer without a dispatcher does not tick: its
+// handler would otherwise run on a thread of its own, racing with the owner.
 //
 // Rules: Interval is 1000 ms and Enabled is true at construction, OnTimer is empty. Changing
 // Enabled, Interval or OnTimer stops the timer and starts it again when the interval is not 0,
@@ -31,7 +31,7 @@ public:
     const std::function<void(TspTimer*)>& OnTimer() const { return m_onTimer; }
     void SetOnTimer(std::function<void(TspTimer*)> handler);
     void SetDispatcher(MainThreadDispatcher dispatcher);
-    // True while a platform timer runs (enabled, interval and handler set).
+    // True while the clock runs (interval, enabled, handler and dispatcher set).
     bool Running() const;
 
 private:

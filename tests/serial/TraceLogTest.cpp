@@ -410,18 +410,31 @@ INSTANTIATE_TEST_SUITE_P(Timer, TimerRules,
                                            TimerCase{"NoHandler", 10, true, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Timer, WithoutDispatcherTicksOnItsOwnThreadAndMayStopItself) {
-    std::atomic<int> ticks{0};
+TEST(Timer, WithoutDispatcherItDoesNotTick) {
+    int ticks = 0;
     TspTimer timer;
+    timer.SetInterval(5);
+    timer.SetOnTimer([&](TspTimer*) { ++ticks; });
+    EXPECT_FALSE(timer.Running());
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST(Timer, AHandlerMayStopOrRestartItsTimer) {
+    MainLoop loop;
+    int ticks = 0;
+    TspTimer timer(loop.dispatcher());
     timer.SetInterval(5);
     timer.SetOnTimer([&](TspTimer* t) {
         ++ticks;
         t->SetEnabled(false);
+        if (ticks == 1)
+            t->SetEnabled(true); // restart once, stop for good on the second tick
     });
-    for (int i = 0; i < 200 && ticks == 0; ++i)
-        std::this_thread::sleep_for(5ms);
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(ticks, 1);
+    ASSERT_TRUE(loop.pumpUntil([&] { return ticks == 2; }));
+    loop.pumpFor(50ms);
+    EXPECT_EQ(ticks, 2);
+    EXPECT_FALSE(timer.Running());
 }
 
 // ---- the file log
