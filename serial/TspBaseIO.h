@@ -97,6 +97,10 @@ public:
     virtual void GetDevices(std::vector<std::string>* names);             // 29
     virtual bool HandleDeviceChange(const TMessage& message);             // 30
 
+    // The same for a plain receiver routine bound to its object.
+    void AddNotify(TspNotifyProc routine, void* object) { m_notifyList.Add(routine, object); }
+    void RemoveNotify(TspNotifyProc routine, void* object) { m_notifyList.Remove(routine, object); }
+
     THandle Handle() const { return m_handle.load(std::memory_order_acquire); }
     const std::vector<TspDeviceRecord>& Devices() const { return m_devices; }
 

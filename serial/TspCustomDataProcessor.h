@@ -18,13 +18,6 @@ namespace talvern::serial {
 class TspBaseIO;
 class TspCustomDataProcessor;
 
-// Told when the port opens (2), closes (1) or changes (3).
-class TspNotifyReceiver {
-public:
-    virtual ~TspNotifyReceiver() = default;
-    virtual void SerialNotify(TspBaseIO* sender, int code) = 0;
-};
-
 enum class TspSendKind { Data = 0, String = 1 };
 // Sees every send first; Handled = true keeps the data from the port (the time-out restarts).
 using TspSendFilterEvent = std::function<void(TspCustomDataProcessor* Sender, const void* Data, uint32_t Length,

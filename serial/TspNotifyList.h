@@ -11,7 +11,13 @@
 namespace talvern::serial {
 
 class TspBaseIO;
-class TspNotifyReceiver;
+
+// An object told when the port opens (2), closes (1) or changes (3).
+class TspNotifyReceiver {
+public:
+    virtual ~TspNotifyReceiver() = default;
+    virtual void SerialNotify(TspBaseIO* sender, int code) = 0;
+};
 
 using TspNotifyProc = void (*)(void* object, TspBaseIO* sender, int code);
 

@@ -167,6 +167,17 @@ TEST(NotifyList, OneEntryPerRoutineAndObjectInInsertionOrder) {
     EXPECT_EQ(two.seen.size(), 1u);
 }
 
+TEST(NotifyList, TheComponentTellsRoutinesAndReceiversOnceEach) {
+    TspComm rs;
+    Calls calls;
+    rs.AddNotify(&callA, &calls);
+    rs.AddNotify(&callA, &calls);
+    rs.NotifyClients(3);
+    rs.RemoveNotify(&callA, &calls);
+    rs.NotifyClients(1);
+    EXPECT_EQ(calls.seen, (std::vector<std::string>{"A3"}));
+}
+
 TEST(NotifyList, AnEntryRemovedDuringTheCallsIsNotCalled) {
     TspNotifyList list;
     Calls calls;
