@@ -127,6 +127,17 @@ public:
     void SetDTR(bool on);
     void SetRTS(bool on);
 
+    // The polling waits (LineUtilities.cpp). Each returns False at once while closed, and False
+    // as soon as the port closes under it (the application may close it from an event handled
+    // during the wait), without touching the port again. Every 1 ms pass runs the message pump.
+    // WaitForInput: True once the driver holds count bytes; tsRxChar is off for its duration.
+    bool WaitForInput(uint32_t count, uint32_t ms);
+    // True once the modem signal of that ordinal (TModemSignal) is on; above 7 never matches.
+    bool WaitForModemSignal(unsigned signal, uint32_t ms);
+    // What the waits run on every pass so that the main thread keeps handling its events (with
+    // Qt: QCoreApplication::processEvents). Without one they only sleep.
+    void SetMessagePump(std::function<void()> pump) { m_messagePump = std::move(pump); }
+
     // The dispatcher to the main thread (MainThreadDispatcher.h). Set while closed.
     void SetMainThreadDispatcher(MainThreadDispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
     // The doorbell (CommThreads.h), the quicker way to the main thread, used beside the
@@ -168,6 +179,9 @@ protected:
     int writeBlocking(const uint8_t* data, size_t length);
     int flushPendingOutputLocked(const std::chrono::steady_clock::time_point* deadline);
     void setModemLine(int bit, bool on);
+    // Takes one byte from the driver's input queue; false when none is there or closed.
+    bool ReadQueuedByte(uint8_t& byte);
+    uint64_t currentOpen() const;
     void reapSessions();
 
     TDCB m_line;
@@ -199,6 +213,7 @@ private:
 
     SerialBackend* m_backend;
     MainThreadDispatcher m_dispatcher;
+    std::function<void()> m_messagePump;
     int m_doorbellFd = -1;   // what the application watches: an epoll set of the two below
     int m_doorbellRing = -1; // an eventfd the watcher writes to ring
     bool m_doorbellHasDevice = false; // the open port's device is in the set; under m_io

@@ -1,12 +1,14 @@
 #include "TspCustomSerialComm.h"
 
 #include "SerialError.h"
+#include "StoredConfig.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <thread>
 
@@ -104,53 +106,16 @@ void TspCustomSerialComm::SelectDevice(int index) {
 
 // ---- stored configuration: 49 bytes, port number, line record, time-outs
 
-namespace {
-
-std::filesystem::path configValuePath(const std::string& rootKey, const std::string& keyPath,
-                                      const std::string& valueName) {
-    std::filesystem::path folder = std::filesystem::path(ComPortMap::defaultFilePath()).parent_path() / "config";
-    for (const std::string& part : {rootKey, keyPath}) {
-        std::string clean;
-        for (char c : part)
-            clean += (c == '\\') ? '/' : c;
-        folder /= std::filesystem::path(clean).relative_path();
-    }
-    return folder / valueName;
-}
-
-void putU32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t getU32(const uint8_t* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
-
-} // namespace
-
 void TspCustomSerialComm::SaveConfig(const std::string& rootKey, const std::string& keyPath,
                                      const std::string& valueName) {
-    uint8_t value[49];
-    value[0] = static_cast<uint8_t>(m_comPortNo & 0xFF);
-    std::memcpy(value + 1, &LineRecord(), sizeof(TDCB));
-    const TCommTimeouts& t = Timeouts();
-    const uint32_t times[5] = {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
-                               t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant};
-    for (int i = 0; i < 5; ++i)
-        putU32(value + 29 + 4 * i, times[i]);
+    StoredConfig config;
+    config.comPortNo = static_cast<uint8_t>(m_comPortNo & 0xFF);
+    config.line = LineRecord();
+    config.timeouts = Timeouts();
     try {
-        const auto path = configValuePath(rootKey, keyPath, valueName);
-        std::filesystem::create_directories(path.parent_path());
-        const auto temp = path.string() + ".new";
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(value), sizeof value);
-            out.close();
-            if (!out)
-                throw std::runtime_error("write failed");
-        }
-        std::filesystem::rename(temp, path);
+        if (!m_configStore)
+            throw std::runtime_error("no configuration store");
+        m_configStore->writeBinary(rootKey, keyPath, valueName, EncodeStoredConfig(config));
     } catch (const std::exception&) {
         ReportFatalError(1, 0, "Error on save config information from registry", false);
         return;
@@ -160,61 +125,23 @@ void TspCustomSerialComm::SaveConfig(const std::string& rootKey, const std::stri
 
 void TspCustomSerialComm::LoadConfig(const std::string& rootKey, const std::string& keyPath,
                                      const std::string& valueName) {
-    std::vector<char> bytes;
+    std::optional<std::vector<uint8_t>> bytes;
     try {
-        const auto path = configValuePath(rootKey, keyPath, valueName);
-        std::filesystem::create_directories(path.parent_path());
-        std::ifstream in(path, std::ios::binary);
-        if (in)
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!m_configStore)
+            throw std::runtime_error("no configuration store");
+        bytes = m_configStore->readBinary(rootKey, keyPath, valueName);
     } catch (const std::exception&) {
         ReportFatalError(1, 0, "Error on load config information from registry", false);
         return;
     }
-    if (bytes.size() == 49) {
-        const auto* value = reinterpret_cast<const uint8_t*>(bytes.data());
-        SetComPortNo(value[0]);
-        TDCB record;
-        std::memcpy(&record, value + 1, sizeof record);
-        SetLineRecord(record);
-        m_timeouts.ReadIntervalTimeout = getU32(value + 29);
-        m_timeouts.ReadTotalTimeoutMultiplier = getU32(value + 33);
-        m_timeouts.ReadTotalTimeoutConstant = getU32(value + 37);
-        m_timeouts.WriteTotalTimeoutMultiplier = getU32(value + 41);
-        m_timeouts.WriteTotalTimeoutConstant = getU32(value + 45);
+    // A value of any other length is not a port setup of ours: ignored without a message.
+    if (const auto config = bytes ? DecodeStoredConfig(*bytes) : std::nullopt) {
+        SetComPortNo(config->comPortNo);
+        SetLineRecord(config->line);
+        // The time-outs take effect with the next transfer, open or not.
+        m_timeouts = config->timeouts;
     }
     LogLine(1, "Configuration was loaded");
-}
-
-// ---- line utilities
-
-void TspCustomSerialComm::TestConnection() {
-    if (!IsOpen())
-        return;
-    PurgeAll();
-    SetDTR(true);
-    SetRTS(false);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    bool dsr = false;
-    while (IsOpen() && std::chrono::steady_clock::now() < deadline) {
-        if (ModemSignals().contains(TModemSignal::msDSR)) {
-            dsr = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (dsr) {
-        SetRTS(true);
-        LogLine(1, "The device connection was succesful tested");
-    } else {
-        ReportFatalError(1, 0, "Device Connect Initialization Error", false);
-    }
-}
-
-std::string TspCustomSerialComm::ReadPnPId() {
-    // Plug-and-play identification of modems and mice is not offered on this platform: Linux
-    // identifies USB adapters itself (see /dev/serial/by-id).
-    return {};
 }
 
 } // namespace talvern::serial

@@ -9,6 +9,7 @@
 // The open error's text is "Device \"COM<n>\" Open Error !!!\r<device path>: <system error text>".
 
 #include "ComPortMap.h"
+#include "ConfigStore.h"
 #include "TspCustomComm.h"
 
 #include <optional>
@@ -28,12 +29,21 @@ public:
     std::string GetPortName() const override; // "COM%u" of ComPortNo
 
     // Virtual operations added here, in their slot order.
-    // 36, 37: the stored port setup as one 49-byte value: the line record, the time-outs and the
-    // port number. Kept in a file named by the three parts under the user's configuration folder.
+    // 36, 37: the stored port setup as one 49-byte value (StoredConfig.h) in the configuration
+    // store. Without a store, or when it fails: "Error on save/load config information from
+    // registry". Load ignores a value of any other length, and logs "Configuration was loaded".
     virtual void SaveConfig(const std::string& rootKey, const std::string& keyPath, const std::string& valueName);
     virtual void LoadConfig(const std::string& rootKey, const std::string& keyPath, const std::string& valueName);
-    virtual std::string ReadPnPId();  // 38
-    virtual void TestConnection();    // 39
+    // 38: the serial plug-and-play identification ("(...)" or 0x08 ... 0x09), empty when the
+    // device sends none. The line record, TraceStates and Active are as before the call, also
+    // when it ends with "Device Connect Initialization Error".
+    virtual std::string ReadPnPId();
+    // 39: DTR on, RTS off, up to 200 ms for DSR; then RTS on, or "Device Connect Initialization
+    // Error". Does nothing while closed.
+    virtual void TestConnection();
+
+    // Where SaveConfig and LoadConfig keep the value; the application owns it.
+    void SetConfigStore(ConfigStore* store) { m_configStore = store; }
 
     uint16_t ComPortNo() const { return m_comPortNo; }
     // Closes an open port, changes the number and reopens (which can throw like an open).
@@ -56,6 +66,7 @@ private:
     TspEnumPorts m_enumPorts = TspEnumPorts::epQuickAll;
     ComPortMap m_portMap;
     int m_lastOpenError = 0;
+    ConfigStore* m_configStore = nullptr;
 };
 
 } // namespace talvern::serial

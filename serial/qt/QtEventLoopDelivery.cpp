@@ -9,6 +9,8 @@ QtEventLoopDelivery::QtEventLoopDelivery(TspCustomComm& component) {
     component.SetMainThreadDispatcher([](std::function<void()> call) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
     });
+    // The line waits let the application handle its events while they poll.
+    component.SetMessagePump([] { QCoreApplication::processEvents(); });
     const int doorbell = component.WatchDoorbell();
     if (doorbell < 0)
         return; // the dispatcher alone delivers
