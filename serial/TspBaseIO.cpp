@@ -90,12 +90,8 @@ void TspBaseIO::ReportFatalError(uint32_t ErrorCode, uint32_t Detail, const std:
 }
 
 void TspBaseIO::NotifyClients(int code) {
-    // A receiver may remove itself while being told; walk a copy.
-    const auto receivers = m_notifyList;
-    for (auto* receiver : receivers)
-        receiver->SerialNotify(this, code);
-    if (m_dataProcessor != nullptr)
-        m_dataProcessor->Notify(this, code);
+    // The data processor is on the list too: SetDataProcessor added it.
+    m_notifyList.NotifyClients(this, code);
 }
 
 bool TspBaseIO::DoAfterReceive(const uint8_t* Buffer, uint32_t Count) {
@@ -151,11 +147,10 @@ void TspBaseIO::RefreshDevices() {
 }
 
 void TspBaseIO::AddNotify(TspNotifyReceiver* receiver) {
-    if (receiver != nullptr && std::find(m_notifyList.begin(), m_notifyList.end(), receiver) == m_notifyList.end())
-        m_notifyList.push_back(receiver);
+    m_notifyList.Add(receiver);
 }
 
-void TspBaseIO::RemoveNotify(TspNotifyReceiver* receiver) { std::erase(m_notifyList, receiver); }
+void TspBaseIO::RemoveNotify(TspNotifyReceiver* receiver) { m_notifyList.Remove(receiver); }
 
 void TspBaseIO::GetDevices(std::vector<std::string>* names) {
     if (m_devices.empty())
@@ -192,7 +187,16 @@ bool TspBaseIO::HandleDeviceChange(const TMessage& message) {
     return true;
 }
 
-void TspBaseIO::SetDataProcessor(TspCustomDataProcessor* processor) { m_dataProcessor = processor; }
+void TspBaseIO::SetDataProcessor(TspCustomDataProcessor* processor) {
+    if (processor == m_dataProcessor)
+        return;
+    TspCustomDataProcessor* previous = m_dataProcessor;
+    m_dataProcessor = processor;
+    if (previous != nullptr && previous->IO() == this)
+        previous->SetIO(nullptr);
+    if (processor != nullptr)
+        processor->SetIO(this);
+}
 
 void TspBaseIO::Loaded() { m_loading = false; }
 
@@ -203,7 +207,7 @@ void TspBaseIO::Notification(const void* component) {
         m_dataProcessor = nullptr;
     if (component == m_terminal)
         m_terminal = nullptr;
-    std::erase_if(m_notifyList, [component](auto* r) { return r == component; });
+    m_notifyList.RemoveObject(component);
 }
 
 void TspBaseIO::LogLine(int level, const char* format, ...) {
@@ -211,21 +215,12 @@ void TspBaseIO::LogLine(int level, const char* format, ...) {
         return;
     va_list args;
     va_start(args, format);
-    char small[512];
-    va_list copy;
-    va_copy(copy, args);
-    const int needed = std::vsnprintf(small, sizeof small, format, copy);
-    va_end(copy);
-    std::string text;
-    if (needed >= 0 && static_cast<size_t>(needed) < sizeof small) {
-        text = small;
-    } else if (needed > 0) {
-        text.resize(static_cast<size_t>(needed) + 1);
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<size_t>(needed));
-    }
+    const std::string text = FormatText(format, args);
     va_end(args);
-    m_log->WriteLine(level, m_logPrefix + text);
+    if (text.empty())
+        m_log->WriteEmpty();
+    else
+        m_log->WriteLine(level, m_logPrefix + text);
 }
 
 void TspBaseIO::ShowError(const std::string& text) const {

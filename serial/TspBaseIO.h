@@ -121,6 +121,10 @@ public:
     virtual void GetDevices(std::vector<std::string>* names);             // 29
     virtual bool HandleDeviceChange(const TMessage& message);             // 30
 
+    // The same for a plain receiver routine bound to its object.
+    void AddNotify(TspNotifyProc routine, void* object) { m_notifyList.Add(routine, object); }
+    void RemoveNotify(TspNotifyProc routine, void* object) { m_notifyList.Remove(routine, object); }
+
     THandle Handle() const { return m_handle.load(std::memory_order_acquire); }
     const std::vector<TspDeviceRecord>& Devices() const { return m_devices; }
     int DeviceCount() const { return static_cast<int>(m_devices.size()); }
@@ -165,7 +169,7 @@ protected:
     bool m_requestedActive = false;
 
 private:
-    std::vector<TspNotifyReceiver*> m_notifyList;
+    TspNotifyList m_notifyList;
     std::vector<TspDeviceRecord> m_devices;
     TspCustomLogFile* m_log = nullptr;
     TspCustomDataProcessor* m_dataProcessor = nullptr;
