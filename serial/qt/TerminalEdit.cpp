@@ -79,7 +79,9 @@ void TerminalEdit::InsertText(const std::string& bytes) {
 }
 
 bool TerminalEdit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_edit || event->type() != QEvent::KeyPress || m_outputting)
+    // The type first: while the edit is being destroyed it is no longer a QPlainTextEdit, and the
+    // pointer must not be read then; a key press never comes during destruction.
+    if (event->type() != QEvent::KeyPress || m_outputting || watched != m_edit)
         return QObject::eventFilter(watched, event);
     const auto usage = m_comm->TerminalUsage();
     if (usage != TTerminalUsage::tuSend && usage != TTerminalUsage::tuBoth)
