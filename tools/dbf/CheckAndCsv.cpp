@@ -131,6 +131,8 @@ int importCsv(const std::string& csvPath, const std::string& path, std::ostream&
             table.cancel();
         }
     }
+    // Every line fits: the site is backed up before the first record is added.
+    backupBeforeImport(path, out);
     CsvInput input;
     openCsv(csvPath, input);
     std::size_t line = 1, added = 0;

@@ -16,6 +16,13 @@ void usage(std::ostream& out) {
            "                                          osoby-naprawiona.dbf (and .dbt); the table is never changed\n"
            "       talvern-dbf export --csv PATH      write the live records as CSV with a header row\n"
            "       talvern-dbf import --csv CSV PATH  append the records of such a CSV to the table\n"
+           "       talvern-dbf backup DIR [--to FOLDER]\n"
+           "                                          back up the site in DIR (its tables and memo files) into a\n"
+           "                                          new dated folder in DIR/kopie, or in FOLDER\n"
+           "       talvern-dbf backups DIR [--to FOLDER]\n"
+           "                                          list those backups: folder, date, users, check, reason\n"
+           "       talvern-dbf restore BACKUP DIR     back up the site in DIR, then put the tables of the backup\n"
+           "                                          folder BACKUP in their place\n"
            "       talvern-dbf --version              print the version\n"
            "\n"
            "dump writes numbers as JSON numbers, logicals as true/false, dates as \"YYYY-MM-DD\", timestamps as\n"
@@ -42,6 +49,15 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 4 && args[0] == "import" && args[1] == "--csv") {
             return talvern::dbftool::importCsv(args[2], args[3], std::cout);
+        }
+        if ((args.size() == 2 || (args.size() == 4 && args[2] == "--to")) &&
+            (args[0] == "backup" || args[0] == "backups")) {
+            const std::string root = args.size() == 4 ? args[3] : std::string();
+            return args[0] == "backup" ? talvern::dbftool::backupSite(args[1], root, std::cout)
+                                       : talvern::dbftool::listSiteBackups(args[1], root, std::cout);
+        }
+        if (args.size() == 3 && args[0] == "restore") {
+            return talvern::dbftool::restoreSite(args[1], args[2], std::cout);
         }
         if (args.size() == 1 && args[0] == "--version") {
             std::cout << talvern::versionLine("talvern-dbf") << "\n";

@@ -1,0 +1,144 @@
+#include "SiteBackup.h"
+
+#include "BackupError.h"
+#include "BackupFiles.h"
+#include "BackupRotation.h"
+#include "DbfTable.h"
+#include "FileNames.h"
+#include "TableCheck.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+namespace talvern::backup {
+
+namespace fs = std::filesystem;
+
+std::string defaultBackupRoot(const std::string& siteDir) { return siteDir + "/kopie"; }
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Makes the backup's own folder: the time's name, or that name with -2, -3, ... when taken.
+std::string makeBackupFolder(const std::string& root, TimePoint taken) {
+    const std::string base = root + "/" + backupFolderName(taken);
+    for (int n = 1; n < 1000; ++n) {
+        const std::string folder = n == 1 ? base : base + "-" + std::to_string(n);
+        if (::mkdir(folder.c_str(), 0700) == 0)
+            return folder;
+        if (errno != EEXIST)
+            throwFileError("create the folder", "utworzyć folderu", folder, errno);
+    }
+    throwFileError("create the folder", "utworzyć folderu", base, EEXIST);
+}
+
+std::uint32_t liveRecords(const std::string& table) {
+    dbf::DbfTable file(table, dbf::DbfTable::Mode::ReadOnly, dbf::DbfTable::OnDamage::Inspect);
+    std::uint32_t live = 0;
+    const std::uint32_t count = file.recordCount();
+    const std::size_t length = file.recordLength();
+    for (std::uint32_t i = 0; i < count;) {
+        const std::string_view run = file.recordsFrom(i);
+        const std::uint32_t records = static_cast<std::uint32_t>(run.size() / length);
+        for (std::uint32_t r = 0; r < records; ++r)
+            live += run[r * length] != '*';
+        i += records;
+    }
+    return live;
+}
+
+} // namespace
+
+std::vector<std::string> checkBackupFolder(const std::string& folder) {
+    std::vector<std::string> faults;
+    for (const SiteTable& table : siteTables()) {
+        const std::string path = folder + "/" + table.name;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (table.required)
+                faults.push_back(table.name + ": missing");
+            continue;
+        }
+        try {
+            const dbf::CheckReport report = dbf::checkTable(path);
+            for (const auto& line : report.damage)
+                faults.push_back(table.name + ": " + line);
+            for (const auto& line : report.problems)
+                faults.push_back(table.name + ": " + line);
+        } catch (const std::exception& e) {
+            faults.push_back(table.name + ": " + e.what());
+        }
+    }
+    return faults;
+}
+
+BackupEntry takeBackup(const BackupRequest& request) {
+    if (!isFolder(request.root)) {
+        if (!request.createRoot)
+            throw BackupError("The backup folder " + request.root + " does not exist",
+                              "Folder kopii zapasowych " + request.root + " nie istnieje (czy dysk jest podłączony?).");
+        std::error_code error;
+        fs::create_directories(request.root, error);
+        if (error)
+            throwFileError("create the folder", "utworzyć folderu", request.root, error.value());
+    }
+    const std::vector<SiteFile> files = siteFiles(request.siteDir);
+
+    // Shared locks keep a writer out while the copies are made (the program holds its tables itself).
+    std::vector<std::unique_ptr<dbf::DbfTable>> held;
+    if (!request.tablesHeld) {
+        for (const SiteFile& file : files)
+            if (file.name.size() > 4 && file.name.compare(file.name.size() - 4, 4, ".dbf") == 0)
+                held.push_back(std::make_unique<dbf::DbfTable>(file.source, dbf::DbfTable::Mode::ReadOnly,
+                                                               dbf::DbfTable::OnDamage::Inspect));
+    }
+
+    const TimePoint taken = request.clock();
+    const std::string folder = makeBackupFolder(request.root, taken);
+    BackupManifest manifest;
+    try {
+        for (const SiteFile& file : files)
+            copyFileSynced(file.source, folder + "/" + file.name);
+        held.clear();
+        syncFolder(folder);
+        const std::vector<std::string> faults = checkBackupFolder(folder);
+        manifest.checked = faults.empty();
+        if (!manifest.checked && !request.keepUnchecked)
+            throw BackupError("The backup in " + folder + " fails its check: " + faults.front(),
+                              "Kopia zapasowa w folderze " + folder +
+                                  " nie przeszła sprawdzenia tabel (" + faults.front() + ").");
+        try {
+            manifest.users = liveRecords(folder + "/osoby.dbf");
+        } catch (const std::exception&) {
+            manifest.users = 0; // a damaged table kept as it was before a restore
+        }
+        manifest.taken = taken;
+        manifest.reason = request.reason;
+        // Written last: until it is there, the folder is a backup cut short.
+        writeFileAtomically(folder + "/" + kManifestName, formatManifest(manifest));
+    } catch (...) {
+        removeFolder(folder);
+        throw;
+    }
+    try {
+        rotateBackups(request.root, taken);
+    } catch (const std::exception&) {
+        // Old backups left in place are removed by the next rotation; the new one is taken.
+    }
+    return {folder, manifest};
+}
+
+std::optional<BackupEntry> newestGoodBackup(const std::string& root) {
+    for (const BackupEntry& entry : listBackups(root))
+        if (entry.manifest.checked && checkBackupFolder(entry.folder).empty())
+            return entry;
+    return std::nullopt;
+}
+
+} // namespace talvern::backup

@@ -1,0 +1,193 @@
+#include "SiteRestore.h"
+
+#include "BackupError.h"
+#include "BackupFiles.h"
+#include "FileNames.h"
+#include "RecordJournal.h"
+#include "SiteBackup.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace talvern::backup {
+
+namespace {
+
+// Lists the swaps of a restore in progress: "temporary<TAB>target" a line.
+constexpr const char* kMarkerName = ".odtwarzanie-kopii";
+constexpr const char* kTemporaryPrefix = ".odtwarzana-";
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Shared locks on the site's tables (as the table tool takes them): fail while a program has them open.
+class SharedLocks {
+public:
+    explicit SharedLocks(const std::string& siteDir) {
+        for (const SiteFile& file : siteFiles(siteDir)) {
+            const int fd = ::open(file.source.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            m_fds.push_back(fd);
+            if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
+                throw BackupError("Table " + dbf::baseName(file.source) +
+                                      " is in use by another program (it is locked); close TALVERN first",
+                                  "Tabela " + dbf::baseName(file.source) + " jest otwarta w innym programie.");
+        }
+    }
+    ~SharedLocks() {
+        for (int fd : m_fds)
+            ::close(fd);
+    }
+    SharedLocks(const SharedLocks&) = delete;
+    SharedLocks& operator=(const SharedLocks&) = delete;
+
+private:
+    std::vector<int> m_fds;
+};
+
+void removeTemporaries(const std::string& siteDir) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(siteDir, error), end; !error && it != end; it.increment(error))
+        if (it->path().filename().string().rfind(kTemporaryPrefix, 0) == 0)
+            ::unlink(it->path().c_str());
+}
+
+void doMoves(const std::string& siteDir, const std::vector<std::pair<std::string, std::string>>& moves,
+             const std::vector<std::string>& staleJournals) {
+    for (const auto& [temporary, target] : moves) {
+        if (exists(temporary) && ::rename(temporary.c_str(), target.c_str()) != 0)
+            throwFileError("replace", "zastąpić pliku", target, errno);
+    }
+    for (const std::string& journal : staleJournals)
+        ::unlink(journal.c_str());
+    syncFolder(siteDir);
+}
+
+} // namespace
+
+StagedRestore::StagedRestore(StagedRestore&& other) noexcept
+    : m_siteDir(std::move(other.m_siteDir)), m_before(std::move(other.m_before)), m_moves(std::move(other.m_moves)),
+      m_staleJournals(std::move(other.m_staleJournals)), m_done(other.m_done) {
+    other.m_done = true;
+}
+
+StagedRestore::~StagedRestore() {
+    if (!m_done)
+        for (const auto& move : m_moves)
+            ::unlink(move.first.c_str());
+}
+
+void StagedRestore::commit() {
+    std::string marker;
+    for (const auto& [temporary, target] : m_moves)
+        marker += temporary + "\t" + target + "\n";
+    for (const std::string& journal : m_staleJournals)
+        marker += "-\t" + journal + "\n";
+    writeFileAtomically(m_siteDir + "/" + kMarkerName, marker);
+    m_done = true;
+    doMoves(m_siteDir, m_moves, m_staleJournals);
+    ::unlink((m_siteDir + "/" + kMarkerName).c_str());
+    syncFolder(m_siteDir);
+}
+
+StagedRestore stageRestore(const RestoreRequest& request) {
+    std::string text;
+    if (!readSmallFile(request.backupFolder + "/" + kManifestName, text) || !parseManifest(text))
+        throw BackupError("The backup " + request.backupFolder + " is incomplete (it has no manifest)",
+                          "Kopia zapasowa " + request.backupFolder + " jest niepełna.");
+    const std::vector<std::string> faults = checkBackupFolder(request.backupFolder);
+    if (!faults.empty())
+        throw BackupError("The backup " + request.backupFolder + " fails its check: " + faults.front(),
+                          "Kopia zapasowa " + request.backupFolder + " nie przeszła sprawdzenia (" + faults.front() + ").");
+
+    StagedRestore staged;
+    staged.m_siteDir = request.siteDir;
+    BackupRequest before;
+    before.siteDir = request.siteDir;
+    before.root = request.root;
+    before.createRoot = request.createRoot;
+    before.reason = std::string(reason::kBeforeRestore) + " z " + localTimeText(parseManifest(text)->taken);
+    before.clock = request.clock;
+    before.tablesHeld = true; // held by the caller or by the locks below
+    before.keepUnchecked = true;
+    std::unique_ptr<SharedLocks> locks;
+    if (!request.tablesHeld)
+        locks = std::make_unique<SharedLocks>(request.siteDir);
+    staged.m_before = takeBackup(before);
+
+    removeTemporaries(request.siteDir);
+    for (const SiteTable& table : siteTables()) {
+        const std::string from = request.backupFolder + "/" + table.name;
+        if (!exists(from))
+            continue;
+        const std::string target = dbf::findIgnoringCase(request.siteDir + "/" + table.name);
+        std::vector<std::pair<std::string, std::string>> pairs = {{from, target}};
+        if (exists(dbf::memoPath(from)))
+            pairs.push_back({dbf::memoPath(from), dbf::findIgnoringCase(dbf::memoPath(target))});
+        const std::string backupJournal = dbf::RecordJournal::pathFor(from);
+        const std::string siteJournal = dbf::RecordJournal::pathFor(target);
+        if (exists(backupJournal))
+            pairs.push_back({backupJournal, siteJournal});
+        else
+            staged.m_staleJournals.push_back(siteJournal);
+        for (const auto& [source, destination] : pairs) {
+            const std::string temporary =
+                request.siteDir + "/" + kTemporaryPrefix + std::filesystem::path(destination).filename().string();
+            copyFileSynced(source, temporary);
+            staged.m_moves.push_back({temporary, destination});
+        }
+    }
+    syncFolder(request.siteDir);
+    return staged;
+}
+
+BackupEntry restoreBackup(const RestoreRequest& request) {
+    finishInterruptedRestore(request.siteDir);
+    RestoreRequest held = request;
+    std::unique_ptr<SharedLocks> locks;
+    if (!request.tablesHeld) {
+        locks = std::make_unique<SharedLocks>(request.siteDir);
+        held.tablesHeld = true;
+    }
+    StagedRestore staged = stageRestore(held);
+    staged.commit();
+    return staged.before();
+}
+
+bool finishInterruptedRestore(const std::string& siteDir) {
+    std::string text;
+    const std::string marker = siteDir + "/" + kMarkerName;
+    if (!readSmallFile(marker, text)) {
+        removeTemporaries(siteDir);
+        return false;
+    }
+    std::vector<std::pair<std::string, std::string>> moves;
+    std::vector<std::string> stale;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        if (line.compare(0, tab, "-") == 0)
+            stale.push_back(line.substr(tab + 1));
+        else
+            moves.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    doMoves(siteDir, moves, stale);
+    ::unlink(marker.c_str());
+    syncFolder(siteDir);
+    removeTemporaries(siteDir);
+    return true;
+}
+
+} // namespace talvern::backup
