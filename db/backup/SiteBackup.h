@@ -15,6 +15,7 @@ inline constexpr const char* kNoAccess = "Przed odebraniem dostępu";
 inline constexpr const char* kCsvImport = "Przed importem CSV";
 inline constexpr const char* kBeforeRestore = "Przed odtworzeniem kopii";
 inline constexpr const char* kTool = "Kopia z polecenia talvern-dbf";
+inline constexpr const char* kOperator = "Kopia wykonana przez administratora";
 } // namespace reason
 
 // The site's own backup folder, used unless the administrator chose another: "kopie" in the site folder.

@@ -109,7 +109,29 @@ void GroupsPage::Button1Click() {
     m_groups.post();
 }
 
+bool GroupsPage::removalMarksUsers() {
+    // The names that remain once the current group is gone (the group under an append is not stored).
+    std::unordered_set<std::string> names;
+    const int nameField = m_groups.fieldByName("NAME").index();
+    const int current = m_groups.eof() || m_groups.state() == db::TTable::State::Insert ? 0 : m_groups.recNo();
+    for (int row = 1; row <= m_groups.recordCount(); ++row) {
+        if (row != current)
+            names.insert(m_groups.valueAt(row, nameField));
+    }
+    const int groupField = m_users.fieldByName("GROUP").index();
+    for (int row = 1; row <= m_users.recordCount(); ++row) {
+        const std::string group = m_users.valueAt(row, groupField);
+        if (group == db::kLackOfAssignment || (names.empty() && group.empty()) || (!group.empty() && names.count(group)))
+            continue;
+        return true;
+    }
+    return false;
+}
+
 void GroupsPage::Button10Click() {
+    if (m_beforeBulkChange && removalMarksUsers()) {
+        m_beforeBulkChange(BulkChange::GroupRemoval);
+    }
     if (!m_groups.eof()) {
         m_groups.deleteRecord();
     }
@@ -176,10 +198,16 @@ void GroupsPage::setAllAccess(bool granted) {
 }
 
 void GroupsPage::Button13Click() {
+    if (m_beforeBulkChange && !m_groups.isEmpty()) {
+        m_beforeBulkChange(BulkChange::FullAccess);
+    }
     setAllAccess(true);
 }
 
 void GroupsPage::Button14Click() {
+    if (m_beforeBulkChange && !m_groups.isEmpty()) {
+        m_beforeBulkChange(BulkChange::NoAccess);
+    }
     setAllAccess(false);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -45,6 +46,13 @@ public:
     // Names each reader box after the reader of its number, or "Lack in system" when there is none.
     void RefreshReaderHints();
 
+    // The changes of many stored values at once, announced just before they are made (the program backs
+    // the site up then): a removal that marks users, "Full access " and "No access" on a group.
+    enum class BulkChange { GroupRemoval, FullAccess, NoAccess };
+    void setBeforeBulkChange(std::function<void(BulkChange)> announce) { m_beforeBulkChange = std::move(announce); }
+    // True when removing the current group now would mark at least one user "Lack of assignment!".
+    bool removalMarksUsers();
+
 private:
     void setAllAccess(bool granted);
     void setBoxesWritable(bool writable);
@@ -54,6 +62,7 @@ private:
     db::TTable& m_users;
     db::TTable& m_readers;
     std::vector<DBCheckBox*> m_readerBoxes;
+    std::function<void(BulkChange)> m_beforeBulkChange;
 };
 
 } // namespace talvern

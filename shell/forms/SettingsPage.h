@@ -29,9 +29,18 @@ public:
     QPushButton* Button11() const;
     QPushButton* Button16() const;
     QPushButton* Button17() const;
+    // The backup folder: empty for the site's own kopie/ folder; an administrator's setting.
+    QLineEdit* EditKopie() const { return m_editKopie; }
+    QPushButton* ButtonKopieWybierz() const { return m_buttonKopieWybierz; }
+    QPushButton* ButtonKopieZapisz() const { return m_buttonKopieZapisz; }
 
 private:
+    void buildBackupBox();
+
     std::unique_ptr<Ui::SettingsPage> m_ui;
+    QLineEdit* m_editKopie = nullptr;
+    QPushButton* m_buttonKopieWybierz = nullptr;
+    QPushButton* m_buttonKopieZapisz = nullptr;
 };
 
 } // namespace talvern

@@ -4,6 +4,8 @@
 #include "CaptionSet.h"
 #include "DesktopShell.h"
 #include "FileNames.h"
+#include "GroupsPage.h"
+#include "SiteBackup.h"
 #include "MakerContact.h"
 #include "ManualLocation.h"
 #include "OperatorMessages.h"
@@ -11,6 +13,7 @@
 #include "Pages.h"
 #include "Pictures.h"
 #include "SettingsPage.h"
+#include "SiteRestore.h"
 #include "SiteChoice.h"
 #include "SpokenText.h"
 #include "StandardTables.h"
@@ -86,12 +89,19 @@ TForm1::~TForm1() {
 void TForm1::openTables() {
     // A new site starts with the three tables empty; a half set of them is an error that names the
     // missing ones, since it means the program was started in the wrong folder.
+    // A restore cut short while it swapped the tables is completed first, so that the site never
+    // opens with some tables from the backup and others from before it.
+    backup::finishInterruptedRestore(".");
     db::ensureStandardTables(".");
+    openTheThreeTables();
+    m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
+    m_groupTracking->follow();
+}
+
+void TForm1::openTheThreeTables() {
     m_table1.open(db::standardFileName(db::StandardTable::Users));
     m_table2.open(db::standardFileName(db::StandardTable::Readers));
     m_table3.open(db::standardFileName(db::StandardTable::Groups));
-    m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
-    m_groupTracking->follow();
 }
 
 void TForm1::createSerialPort() {
@@ -187,6 +197,12 @@ void TForm1::buildWorkingLayout() {
     connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
     connect(m_settingsPage->Button16(), &QPushButton::clicked, this, guarded(this, &TForm1::Button16Click));
     connect(m_settingsPage->Button17(), &QPushButton::clicked, this, guarded(this, &TForm1::Button17Click));
+    connect(m_menu->KopieZapasowe1, &QAction::triggered, this, guarded(this, &TForm1::KopieZapasowe1Click));
+    connect(m_settingsPage->ButtonKopieZapisz(), &QPushButton::clicked, this,
+            guarded(this, &TForm1::ButtonKopieZapiszClick));
+    connect(m_settingsPage->ButtonKopieWybierz(), &QPushButton::clicked, this,
+            guarded(this, &TForm1::ButtonKopieWybierzClick));
+    m_settingsPage->EditKopie()->setText(m_backupFolder);
 
     showWorkingLayoutAsLocked(m_locked);
 }
@@ -223,6 +239,15 @@ void TForm1::buildPages() {
     }
     GroupsPage* groups = pages.groups;
     m_refreshReaderHints = [groups] { groups->RefreshReaderHints(); };
+    // Removing a group that marks users and setting every access field are changes of many values at
+    // once: the site is backed up before each.
+    groups->setBeforeBulkChange([this](GroupsPage::BulkChange change) {
+        switch (change) {
+        case GroupsPage::BulkChange::GroupRemoval: takeBackup(backup::reason::kGroupRemoval); break;
+        case GroupsPage::BulkChange::FullAccess: takeBackup(backup::reason::kFullAccess); break;
+        case GroupsPage::BulkChange::NoAccess: takeBackup(backup::reason::kNoAccess); break;
+        }
+    });
     attachCardButtons();
 
     // Pages built after the start-up steps get what those steps gave the window, so that they are
@@ -323,6 +348,7 @@ void TForm1::setSecondaryWindows(TForm2* about, TForm3* transfer, TForm4* cardIn
 QTabWidget* TForm1::Zakladka() const { return m_notebook ? m_notebook->Zakladka : nullptr; }
 QStatusBar* TForm1::Status() const { return m_menu ? m_menu->Status : nullptr; }
 QPlainTextEdit* TForm1::Memo1() const { return m_notebook ? m_notebook->Memo1 : nullptr; }
+QAction* TForm1::KopieZapasowe1() const { return m_menu ? m_menu->KopieZapasowe1 : nullptr; }
 QAction* TForm1::COM11() const { return m_menu ? m_menu->COM11 : nullptr; }
 QAction* TForm1::Rozcz1() const { return m_menu ? m_menu->Rozcz1 : nullptr; }
 QAction* TForm1::COM12() const { return m_menu ? m_menu->COM12 : nullptr; }

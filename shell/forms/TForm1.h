@@ -10,6 +10,7 @@
 // documentation uses (`Button5Click`, `BitBtn1Click`, ...); each runs under the standard error
 // display, so an error ends that handler and is shown to the operator.
 
+#include "BackupManifest.h"
 #include "GroupTracking.h"
 #include "TDataSource.h"
 #include "TTable.h"
@@ -46,6 +47,7 @@ class CardOperations;
 class ProgrammerLink;
 } // namespace link
 
+class RestoreWindow;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -157,6 +159,27 @@ public:
     void Button16Click();
     void Button17Click();
 
+    // Backups of the site (TForm1Backup.cpp). The folder they go to: the administrator's choice (the
+    // settings value "kopie") or the site's own kopie/.
+    std::string backupRoot() const;
+    // Takes a backup for reason; a backup that fails is told to the operator and returns false, and
+    // the work goes on either way.
+    bool takeBackup(const char* reason);
+    // At the unlock: a backup unless today's daily one is there.
+    void dailyBackupIfDue();
+    // Backs up the present state, puts the backup's tables in place of the open ones and opens them
+    // again; every page shows them. Errors are thrown for the standard error display.
+    void restoreBackup(const backup::BackupEntry& entry);
+    // The time backups are stamped with; tests move it.
+    void setBackupClock(backup::Clock clock) { m_backupClock = std::move(clock); }
+    // "Kopie zapasowe..." of the Edycja menu (administrator only) and the backup folder's buttons of the
+    // Settings page.
+    void KopieZapasowe1Click();
+    void ButtonKopieZapiszClick();
+    void ButtonKopieWybierzClick();
+    RestoreWindow* restoreWindow() const { return m_restoreWindow; }
+    QAction* KopieZapasowe1() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -166,6 +189,8 @@ private:
     // The settings steps of FormCreate: the key made with its first values when missing, then read.
     void loadSettings();
     void openTables();
+    void openTheThreeTables();
+    void syncTables();
     void createSerialPort();
     void setWindowFont();
     void buildLayout();
@@ -230,6 +255,9 @@ private:
     bool m_readerHintsDue = false;  // the start-up steps reached the reader-name hints
     bool m_locked = true;
     bool m_centred = false;
+    QString m_backupFolder; // the settings value "kopie"; empty for the site's own folder
+    backup::Clock m_backupClock = backup::systemClock();
+    RestoreWindow* m_restoreWindow = nullptr;
 
     // The programmer link and the card operations; they go first, closing the port before they let
     // go of it.

@@ -31,6 +31,7 @@ constexpr QColor kInactiveCaption(191, 205, 219);
 constexpr const char* kAdministratorOnly[] = {
     "GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button5", "Button6", "Button8",
     "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",
+    "EditKopie", "ButtonKopieWybierz", "ButtonKopieZapisz",
 };
 
 std::string utf8(const QString& text) { return text.toStdString(); }
@@ -93,6 +94,9 @@ void TForm1::loadSettings() {
     m_passwordsLoaded = true;
     m_systemCode = toInteger(systemCodeEntryText());
     setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
+    m_backupFolder = QString::fromStdString(key->readString("kopie"));
+    if (m_settingsPage)
+        m_settingsPage->EditKopie()->setText(m_backupFolder);
 }
 
 void TForm1::applyPortNumber() {
@@ -150,10 +154,12 @@ void TForm1::BitBtn1Click() {
     switch (decideLock(m_ui->Edit5->text(), m_adminPassword, m_userPassword)) {
     case LockDecision::Administrator:
         unlock();
+        dailyBackupIfDue();
         break;
     case LockDecision::User:
         unlock();
         applyUserModeRestrictions();
+        dailyBackupIfDue();
         break;
     case LockDecision::Refused:
         OperatorMessages::show(QStringLiteral("Niepoprawne haslo."), QStringLiteral("Uwaga!"));
@@ -167,6 +173,8 @@ void TForm1::applyUserModeRestrictions() {
             control->setEnabled(false);
     // Choosing the site folder is an administrator's setting too.
     m_menu->FolderObiektu1->setEnabled(false);
+    // So are the backups' window and restoring the site from one.
+    m_menu->KopieZapasowe1->setEnabled(false);
     // Only the text on screen changes: cards programmed in user mode still carry the real code.
     m_settingsPage->Edit1()->setText(QStringLiteral("********"));
     for (QLineEdit* entry : {m_settingsPage->Edit1(), m_settingsPage->Edit6(), m_settingsPage->Edit8()}) {

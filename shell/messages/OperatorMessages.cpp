@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace talvern {
 
@@ -26,7 +27,27 @@ OperatorMessages::Recorder& recorder() {
     static OperatorMessages::Recorder instance;
     return instance;
 }
+OperatorMessages::Answerer& answerer() {
+    static OperatorMessages::Answerer instance;
+    return instance;
+}
 } // namespace
+
+bool OperatorMessages::ask(const QString& text, const QString& title) {
+    if (recorder()) {
+        recorder()({text, title});
+        return answerer() ? answerer()({text, title}) : false;
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton);
+    QAbstractButton* yes = box.addButton(QStringLiteral("Tak"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Nie"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.setAccessibleName(title);
+    speakLinesApart(box);
+    box.exec();
+    return box.clickedButton() == yes;
+}
 
 void OperatorMessages::show(const QString& text, const QString& title) {
     if (recorder()) {
@@ -71,6 +92,10 @@ bool OperatorMessages::runHandler(const std::function<void()>& handler) {
 }
 
 void OperatorMessages::setRecorder(Recorder r) { recorder() = std::move(r); }
-void OperatorMessages::clearRecorder() { recorder() = nullptr; }
+void OperatorMessages::clearRecorder() {
+    recorder() = nullptr;
+    answerer() = nullptr;
+}
+void OperatorMessages::setAnswerer(Answerer a) { answerer() = std::move(a); }
 
 } // namespace talvern

@@ -25,6 +25,11 @@ public:
     // Shows text under title and waits for OK.
     static void show(const QString& text, const QString& title);
 
+    // Asks a question with the buttons "Tak" and "Nie" (Nie the default) and returns true for Tak. Kept for
+    // the moments when the program must not act behind the operator's back (restoring a backup).
+    // With a recorder installed the question is recorded and answered by the answerer (Nie without one).
+    static bool ask(const QString& text, const QString& title);
+
     // The standard error display: the error's text (UTF-8 what()) under the application's title; for a
     // storage error (dbf::DbfError) that has one, its Polish operator text instead.
     static void showError(const std::exception& error);
@@ -36,6 +41,8 @@ public:
 
     static void setRecorder(Recorder recorder);
     static void clearRecorder();
+    using Answerer = std::function<bool(const OperatorMessage&)>;
+    static void setAnswerer(Answerer answerer);
 };
 
 // The title of the standard error display.
