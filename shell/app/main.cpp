@@ -2,6 +2,7 @@
 // three tables of the working directory; started from the desktop's menu (`--menu`), of the
 // operator's site folder (SiteChoice.h). Other arguments are ignored.
 
+#include "DamagedStart.h"
 #include "InfoOptions.h"
 #include "OperatorMessages.h"
 #include "Pictures.h"
@@ -40,14 +41,19 @@ int main(int argc, char** argv) {
     if (!site)
         return ending ? 0 : 1;
 
-    try {
-        program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
-    } catch (const std::exception& error) {
-        // The main window could not be built, most often a table that cannot be opened (a damaged one
-        // is named, with what is wrong, in Polish); the program ends without having written to it.
-        if (!ending)
-            talvern::OperatorMessages::showError(talvern::startupErrorText(error));
-        return 1;
+    // The main window could not be built, most often a table that cannot be opened (a damaged one is
+    // named, with what is wrong, in Polish, and the newest good backup is offered); the program ends
+    // without having written to it, or starts again on the tables the operator chose to restore.
+    for (int attempt = 0; !program; ++attempt) {
+        try {
+            program = talvern::createProgram(talvern::PagesBuilt::AfterFirstShow);
+        } catch (const std::exception& error) {
+            if (ending || attempt > 0 || !talvern::reportStartupFailure(error)) {
+                if (!ending && attempt > 0)
+                    talvern::OperatorMessages::showError(talvern::startupErrorText(error));
+                return 1;
+            }
+        }
     }
     if (ending)
         return 0;
