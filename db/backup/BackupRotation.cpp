@@ -2,7 +2,9 @@
 
 #include "BackupFiles.h"
 
+#include <cerrno>
 #include <ctime>
+#include <unistd.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -63,10 +65,27 @@ std::vector<std::string> backupsToRemove(const std::vector<BackupEntry>& entries
     return removed;
 }
 
+namespace {
+
+// The manifest goes first, so that a program killed while the folder is being removed leaves a backup cut
+// short, which is skipped, never a listed backup with tables missing.
+void retire(const std::string& folder) {
+    if (::unlink((folder + "/" + kManifestName).c_str()) != 0 && errno != ENOENT)
+        return;
+    try {
+        syncFolder(folder);
+    } catch (const std::exception&) {
+        return;
+    }
+    removeFolder(folder);
+}
+
+} // namespace
+
 void rotateBackups(const std::string& root, TimePoint now) {
     const std::vector<BackupEntry> entries = listBackups(root);
     for (const std::string& folder : backupsToRemove(entries, now))
-        removeFolder(folder);
+        retire(folder);
     if (entries.empty())
         return;
     // A folder without manifest that is older than the newest finished backup is no backup in progress:
