@@ -79,6 +79,7 @@ std::vector<std::string> checkBackupFolder(const std::string& folder) {
 }
 
 BackupEntry takeBackup(const BackupRequest& request) {
+    const std::vector<SiteFile> files = siteFiles(request.siteDir);
     if (!isFolder(request.root)) {
         if (!request.createRoot)
             throw BackupError("The backup folder " + request.root + " does not exist",
@@ -88,7 +89,6 @@ BackupEntry takeBackup(const BackupRequest& request) {
         if (error)
             throwFileError("create the folder", "utworzyć folderu", request.root, error.value());
     }
-    const std::vector<SiteFile> files = siteFiles(request.siteDir);
 
     // Shared locks keep a writer out while the copies are made (the program holds its tables itself).
     std::vector<std::unique_ptr<dbf::DbfTable>> held;
