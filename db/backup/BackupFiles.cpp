@@ -10,8 +10,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,11 +89,24 @@ bool isBackupFolderName(const std::string& name) {
 }
 
 bool readSmallFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
         return false;
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    text.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t got = ::read(in.fd, text.data() + done, text.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    text.resize(done);
+    return true;
 }
 
 void throwFileError(const std::string& doing, const std::string& polishDoing, const std::string& path, int err) {
@@ -103,6 +115,38 @@ void throwFileError(const std::string& doing, const std::string& polishDoing, co
 }
 
 void copyFileSynced(const std::string& from, const std::string& to) {
+    copyFile(from, to);
+    syncFile(to);
+}
+
+void syncFile(const std::string& path) {
+    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0 || ::fdatasync(file.fd) != 0)
+        throwFileError("write", "zapisać pliku", path, errno);
+}
+
+SiteLocks::SiteLocks(const std::string& siteDir) {
+    for (const SiteFile& file : siteFiles(siteDir)) {
+        const int fd = ::open(file.source.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        m_fds.push_back(fd);
+        if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+            const std::string name = dbf::baseName(file.source);
+            for (int held : m_fds)
+                ::close(held);
+            throw BackupError("Table " + name + " is in use by another program (it is locked); close TALVERN first",
+                              "Tabela " + name + " jest otwarta w innym programie.");
+        }
+    }
+}
+
+SiteLocks::~SiteLocks() {
+    for (int fd : m_fds)
+        ::close(fd);
+}
+
+void copyFile(const std::string& from, const std::string& to) {
     Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0)
         throwFileError("read", "odczytać pliku", from, errno);
@@ -148,8 +192,6 @@ void copyFileSynced(const std::string& from, const std::string& to) {
             done += put;
         }
     }
-    if (::fdatasync(out.fd) != 0)
-        throwFileError("write", "zapisać pliku", to, errno);
     const int fd = out.fd;
     out.fd = -1;
     if (::close(fd) != 0)

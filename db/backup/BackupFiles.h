@@ -30,9 +30,25 @@ std::string backupFolderName(TimePoint time);
 bool isBackupFolderName(const std::string& name);
 
 bool readSmallFile(const std::string& path, std::string& text);
-// Copies from to to (which must not exist) and forces it to the disk. Throws BackupError naming the file
-// and the cause in both languages.
+// Copies from to to (which must not exist); copyFileSynced also forces it to the disk, as syncFile does.
+// Throw BackupError naming the file and the cause in both languages.
+void copyFile(const std::string& from, const std::string& to);
 void copyFileSynced(const std::string& from, const std::string& to);
+void syncFile(const std::string& path);
+
+// Shared locks on the files of a site's tables, as the table tool takes them, held for the object's life:
+// a program that has the tables open for writing keeps them out (BackupError), and no writer gets in
+// while they are held.
+class SiteLocks {
+public:
+    explicit SiteLocks(const std::string& siteDir);
+    ~SiteLocks();
+    SiteLocks(const SiteLocks&) = delete;
+    SiteLocks& operator=(const SiteLocks&) = delete;
+
+private:
+    std::vector<int> m_fds;
+};
 // Replaces path with text whole or not at all: a temporary file beside it, forced to disk, renamed.
 void writeFileAtomically(const std::string& path, const std::string& text);
 // Forces a folder's entries (new names, renames) to the disk.

@@ -6,9 +6,11 @@
 #include "DbfTable.h"
 #include "FileNames.h"
 #include "TableCheck.h"
+#include "TableHeader.h"
 
 #include <cerrno>
 #include <filesystem>
+#include <algorithm>
 #include <memory>
 #include <sys/stat.h>
 
@@ -38,18 +40,17 @@ std::string makeBackupFolder(const std::string& root, TimePoint taken) {
     throwFileError("create the folder", "utworzyć folderu", base, EEXIST);
 }
 
+// Live records of a table that passed its check: the deletion flags of the counted records, read straight
+// from the file (opening it again would read every record a second time).
 std::uint32_t liveRecords(const std::string& table) {
-    dbf::DbfTable file(table, dbf::DbfTable::Mode::ReadOnly, dbf::DbfTable::OnDamage::Inspect);
+    std::string bytes;
+    if (!readSmallFile(table, bytes))
+        return 0;
+    const dbf::TableHeader header = dbf::TableHeader::parse(bytes.substr(0, std::min<std::size_t>(bytes.size(), 65536)), table);
     std::uint32_t live = 0;
-    const std::uint32_t count = file.recordCount();
-    const std::size_t length = file.recordLength();
-    for (std::uint32_t i = 0; i < count;) {
-        const std::string_view run = file.recordsFrom(i);
-        const std::uint32_t records = static_cast<std::uint32_t>(run.size() / length);
-        for (std::uint32_t r = 0; r < records; ++r)
-            live += run[r * length] != '*';
-        i += records;
-    }
+    for (std::uint64_t i = 0, at = header.headerLength; i < header.recordCount && at < bytes.size();
+         ++i, at += header.recordLength)
+        live += bytes[at] != '*';
     return live;
 }
 
@@ -91,21 +92,20 @@ BackupEntry takeBackup(const BackupRequest& request) {
     }
 
     // Shared locks keep a writer out while the copies are made (the program holds its tables itself).
-    std::vector<std::unique_ptr<dbf::DbfTable>> held;
-    if (!request.tablesHeld) {
-        for (const SiteFile& file : files)
-            if (file.name.size() > 4 && file.name.compare(file.name.size() - 4, 4, ".dbf") == 0)
-                held.push_back(std::make_unique<dbf::DbfTable>(file.source, dbf::DbfTable::Mode::ReadOnly,
-                                                               dbf::DbfTable::OnDamage::Inspect));
-    }
+    std::unique_ptr<SiteLocks> held;
+    if (!request.tablesHeld)
+        held = std::make_unique<SiteLocks>(request.siteDir);
 
     const TimePoint taken = request.clock();
     const std::string folder = makeBackupFolder(request.root, taken);
     BackupManifest manifest;
     try {
+        // All copies first, then all forced to the disk: the disk writes them back together.
         for (const SiteFile& file : files)
-            copyFileSynced(file.source, folder + "/" + file.name);
-        held.clear();
+            copyFile(file.source, folder + "/" + file.name);
+        held.reset();
+        for (const SiteFile& file : files)
+            syncFile(folder + "/" + file.name);
         syncFolder(folder);
         const std::vector<std::string> faults = checkBackupFolder(folder);
         manifest.checked = faults.empty();

@@ -28,32 +28,6 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Shared locks on the site's tables (as the table tool takes them): fail while a program has them open.
-class SharedLocks {
-public:
-    explicit SharedLocks(const std::string& siteDir) {
-        for (const SiteFile& file : siteFiles(siteDir)) {
-            const int fd = ::open(file.source.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0)
-                continue;
-            m_fds.push_back(fd);
-            if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
-                throw BackupError("Table " + dbf::baseName(file.source) +
-                                      " is in use by another program (it is locked); close TALVERN first",
-                                  "Tabela " + dbf::baseName(file.source) + " jest otwarta w innym programie.");
-        }
-    }
-    ~SharedLocks() {
-        for (int fd : m_fds)
-            ::close(fd);
-    }
-    SharedLocks(const SharedLocks&) = delete;
-    SharedLocks& operator=(const SharedLocks&) = delete;
-
-private:
-    std::vector<int> m_fds;
-};
-
 void removeTemporaries(const std::string& siteDir) {
     std::error_code error;
     for (std::filesystem::directory_iterator it(siteDir, error), end; !error && it != end; it.increment(error))
@@ -119,9 +93,9 @@ StagedRestore stageRestore(const RestoreRequest& request) {
     before.clock = request.clock;
     before.tablesHeld = true; // held by the caller or by the locks below
     before.keepUnchecked = true;
-    std::unique_ptr<SharedLocks> locks;
+    std::unique_ptr<SiteLocks> locks;
     if (!request.tablesHeld)
-        locks = std::make_unique<SharedLocks>(request.siteDir);
+        locks = std::make_unique<SiteLocks>(request.siteDir);
     staged.m_before = takeBackup(before);
 
     removeTemporaries(request.siteDir);
@@ -153,9 +127,9 @@ StagedRestore stageRestore(const RestoreRequest& request) {
 BackupEntry restoreBackup(const RestoreRequest& request) {
     finishInterruptedRestore(request.siteDir);
     RestoreRequest held = request;
-    std::unique_ptr<SharedLocks> locks;
+    std::unique_ptr<SiteLocks> locks;
     if (!request.tablesHeld) {
-        locks = std::make_unique<SharedLocks>(request.siteDir);
+        locks = std::make_unique<SiteLocks>(request.siteDir);
         held.tablesHeld = true;
     }
     StagedRestore staged = stageRestore(held);
