@@ -82,10 +82,15 @@ void retire(const std::string& folder) {
 
 } // namespace
 
-void rotateBackups(const std::string& root, TimePoint now) {
+void rotateBackups(const std::string& root, TimePoint now, const std::string& spared) {
     const std::vector<BackupEntry> entries = listBackups(root);
+    const auto same = [](const std::string& a, const std::string& b) {
+        std::error_code error;
+        return !b.empty() && std::filesystem::equivalent(a, b, error);
+    };
     for (const std::string& folder : backupsToRemove(entries, now))
-        retire(folder);
+        if (!same(folder, spared))
+            retire(folder);
     if (entries.empty())
         return;
     // A folder without manifest that is older than the newest finished backup is no backup in progress:

@@ -17,7 +17,8 @@ inline constexpr int kMonthsKept = 12;
 std::vector<std::string> backupsToRemove(const std::vector<BackupEntry>& entries, TimePoint now);
 
 // Applies the rule to the backups below root, and removes the folders of backups that were cut short
-// before the newest finished one. Removal failures are left for the next time.
-void rotateBackups(const std::string& root, TimePoint now);
+// before the newest finished one; spared (a backup about to be restored) stays whatever the rule says.
+// Removal failures are left for the next time.
+void rotateBackups(const std::string& root, TimePoint now, const std::string& spared = {});
 
 } // namespace talvern::backup

@@ -127,7 +127,7 @@ BackupEntry takeBackup(const BackupRequest& request) {
         throw;
     }
     try {
-        rotateBackups(request.root, taken);
+        rotateBackups(request.root, taken, request.spared);
     } catch (const std::exception&) {
         // Old backups left in place are removed by the next rotation; the new one is taken.
     }

@@ -34,6 +34,8 @@ struct BackupRequest {
     // A backup whose tables fail talvern-dbf check is kept, marked unchecked (the state of a site before a
     // restore, damaged or not, is never thrown away); otherwise it is removed and the backup fails.
     bool keepUnchecked = false;
+    // A backup the rotation leaves in place this time (the one a restore is about to copy back).
+    std::string spared;
 };
 
 // Takes one backup: a new folder named after the time, the tables and their memo files copied into it and

@@ -93,6 +93,7 @@ StagedRestore stageRestore(const RestoreRequest& request) {
     before.clock = request.clock;
     before.tablesHeld = true; // held by the caller or by the locks below
     before.keepUnchecked = true;
+    before.spared = request.backupFolder; // the rotation must not take the backup away before it is copied
     std::unique_ptr<SiteLocks> locks;
     if (!request.tablesHeld)
         locks = std::make_unique<SiteLocks>(request.siteDir);

@@ -278,6 +278,29 @@ TEST_F(SiteFixture, ARestoreBringsBackTheTablesAndBacksUpThePresentStateFirst) {
     EXPECT_EQ(surnameOfFirstUser(), "Zmieniona");
 }
 
+TEST_F(SiteFixture, TheBackupBeingRestoredOutlivesTheRotationOfTheBackupTakenBeforeIt) {
+    // Thirty days with backups; the oldest of them is restored on a new day, whose backup of the present
+    // state would push it out of the thirty.
+    const TimePoint first = at(2026, 6, 1);
+    std::string oldest;
+    for (int day = 0; day < 30; ++day) {
+        const BackupEntry entry = backupAt(plusDays(first, day));
+        if (day == 0)
+            oldest = entry.folder;
+    }
+    addUsers(1);
+    backup::RestoreRequest request;
+    request.siteDir = site.path();
+    request.backupFolder = oldest;
+    request.root = root();
+    request.clock = [&] { return plusDays(first, 30); };
+    backup::restoreBackup(request);
+    EXPECT_EQ(readAll(site.file("osoby.dbf")), readAll(oldest + "/osoby.dbf"));
+    // The next rotation removes it as the rule says.
+    backupAt(plusDays(first, 30) + std::chrono::hours(1));
+    EXPECT_FALSE(fs::exists(oldest));
+}
+
 TEST_F(SiteFixture, ARestoreIsRefusedWhileAProgramHoldsTheTables) {
     const BackupEntry good = backupAt(at(2026, 4, 1));
     TTable users;
