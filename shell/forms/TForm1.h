@@ -46,6 +46,7 @@ class CardOperations;
 class ProgrammerLink;
 } // namespace link
 
+class PortAssignmentWindow;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -145,6 +146,9 @@ public:
     void COM22Click();
     void COM21Click();
     void COM41Click();
+    // "Przypisanie portów...": the window that says which device each COM number stands for.
+    void PrzypisaniePortow1Click();
+    PortAssignmentWindow* portAssignment() const { return m_portAssignment; }
     void Timer3Timer();
     link::ProgrammerLink& programmerLink();
     link::CardOperations& cardOperations();
@@ -209,6 +213,7 @@ private:
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;
+    PortAssignmentWindow* m_portAssignment = nullptr; // made when first asked for
 
     int m_portNumber = 0;
     QString m_portLabel;

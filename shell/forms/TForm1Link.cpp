@@ -6,6 +6,8 @@
 
 #include "Gauge.h"
 #include "OperatorMessages.h"
+#include "PortAssignment.h"
+#include "ui_TForm1Menu.h"
 #include "SiteDefaults.h"
 #include "SpokenText.h"
 #include "TForm3.h"
@@ -140,6 +142,7 @@ void TForm1::connectPortMenu() {
     connect(COM22(), &QAction::triggered, this, handler([this] { COM22Click(); }));
     connect(COM21(), &QAction::triggered, this, handler([this] { COM21Click(); }));
     connect(COM41(), &QAction::triggered, this, handler([this] { COM41Click(); }));
+    connect(m_menu->PrzypisaniePortow1, &QAction::triggered, this, handler([this] { PrzypisaniePortow1Click(); }));
 }
 
 void TForm1::attachCardButtons() {
@@ -170,6 +173,14 @@ void TForm1::COM21Click() {
 void TForm1::COM41Click() {
     programmerLink().SelectPort(4);
 }
+void TForm1::PrzypisaniePortow1Click() {
+    if (m_portAssignment == nullptr)
+        m_portAssignment = new PortAssignmentWindow(PortDeviceSources::FromEnvironment(), this);
+    m_portAssignment->show();
+    m_portAssignment->raise();
+    m_portAssignment->activateWindow();
+}
+
 void TForm1::Timer3Timer() {
     programmerLink().Timer3Timer();
 }
