@@ -14,7 +14,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <exception>
+#include <system_error>
 
 namespace talvern {
 
@@ -256,10 +256,11 @@ void PortAssignmentWindow::assignSelected(int portNo) {
     const serial::MachineDevice chosen = *device;
     try {
         m_sources.map.setEntry(static_cast<unsigned>(portNo), chosen.StableName());
-    } catch (const std::exception& error) {
+    } catch (const std::system_error& error) {
+        // The system's own words for the cause, as the port's open error gives them.
         OperatorMessages::show(QStringLiteral("Nie można zapisać przypisania portu COM%1 w pliku %2: %3")
                                    .arg(portNo)
-                                   .arg(text(m_sources.map.filePath()), QString::fromLocal8Bit(error.what())),
+                                   .arg(text(m_sources.map.filePath()), QString::fromLocal8Bit(error.code().message())),
                                QStringLiteral("Uwaga!"));
         return;
     }

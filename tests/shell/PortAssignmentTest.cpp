@@ -17,6 +17,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -117,6 +119,7 @@ private slots:
     void assignsByStableNameKeepingTheMap();
     void followsDevicesPluggedAndPulled();
     void deviceTheOperatorMayNotOpen();
+    void mapThatCannotBeWritten();
     void everyControlHasAName();
 };
 
@@ -224,6 +227,26 @@ void PortAssignmentTest::deviceTheOperatorMayNotOpen() {
 
     selectDevice(window, QString("/dev/serial/by-id/") + kAdapter);
     QVERIFY(!window.accessNote()->isVisibleTo(&window));
+}
+
+void PortAssignmentTest::mapThatCannotBeWritten() {
+    // A folder where the map should be: the rename over it fails, for the superuser too.
+    Site site;
+    FakeDevices machine;
+    machine.plug("ttyUSB0", kAdapter, "FT232R USB UART");
+    qputenv("TALVERN_DEVICE_ROOT", QByteArray::fromStdString(machine.root()));
+    const QString map = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/talvern/comports";
+    QVERIFY(QDir().mkpath(map));
+    PortAssignmentWindow& window = openWindow(site);
+    selectDevice(window, QString("/dev/serial/by-id/") + kAdapter);
+    QTest::mouseClick(window.assignButton(2), Qt::LeftButton);
+    QCOMPARE(site.messages.size(), size_t(1));
+    QCOMPARE(site.messages[0].title, QStringLiteral("Uwaga!"));
+    QCOMPARE(site.messages[0].text,
+             "Nie można zapisać przypisania portu COM2 w pliku " + map + ": " + QString::fromLocal8Bit(strerror(EISDIR)));
+    QCOMPARE(window.portDevice(2)->text(), QStringLiteral("/dev/ttyS1"));
+    QVERIFY(QFileInfo(map).isDir());
+    QCOMPARE(QDir(map + "/..").entryList({"comports*"}, QDir::AllEntries), QStringList{"comports"});
 }
 
 void PortAssignmentTest::everyControlHasAName() {
