@@ -11,14 +11,19 @@ sys/ named by TALVERN_DEVICE_ROOT) with two USB adapters, one of them closed to 
 - The closed adapter selected: the window says why it cannot be opened and the command that
   helps; assigning it shows the same in a Polish box.
 
-    run-x.sh BUILD_DIR port_assignment.py
+    run-x.sh BUILD_DIR port_assignment.py [OUTPUT_DIR]
+
+The window is shot just after the assignment as przypisanie-portow.png for the operator's manual
+(into OUTPUT_DIR, e.g. docs/manual/img; without it into the scratch folder).
 """
 
 import os
 import pwd
 import shutil
+import sys
+import time
 
-from xsite import SCRATCH, Failure, Program, box_text, click, menu_item, run, wait_for
+from xsite import SCRATCH, Failure, Program, box_text, click, menu_item, run, shoot, wait_for
 
 ROOT = os.path.join(SCRATCH, "machine")
 COMPORTS = os.path.join(os.environ["XDG_CONFIG_HOME"], "talvern", "comports")
@@ -34,10 +39,10 @@ def write(path, text):
         file.write(text)
 
 
-def plug(tty, by_id, product, mode=0o660):
+def plug(tty, by_id, product, maker="FTDI", mode=0o660):
     """A USB adapter as the kernel and udev show it: sysfs entry, node, by-id link."""
     usb = f"/sys/devices/pci0000:00/usb1/1-{tty}"
-    for name, value in (("idVendor", "0403"), ("idProduct", "6001"), ("manufacturer", "FTDI"), ("product", product)):
+    for name, value in (("idVendor", "0403"), ("idProduct", "6001"), ("manufacturer", maker), ("product", product)):
         write(f"{usb}/{name}", value + "\n")
     os.makedirs(f"{ROOT}{usb}/1-1:1.0/{tty}", exist_ok=True)
     os.makedirs(f"{ROOT}/sys/class/tty/{tty}", exist_ok=True)
@@ -73,7 +78,7 @@ def row_texts(window, port):
 
 def main():
     plug("ttyUSB0", ADAPTER, "FT232R USB UART")
-    plug("ttyUSB1", CLOSED, "USB-Serial Controller", mode=0)
+    plug("ttyUSB1", CLOSED, "USB-Serial Controller", maker="Prolific Technology Inc.", mode=0)
     os.makedirs(os.path.dirname(COMPORTS), exist_ok=True)
     with open(COMPORTS, "w") as file:
         file.write(MAP_BEFORE)
@@ -95,6 +100,11 @@ def main():
         wait_for(lambda: BY_ID + ADAPTER in row_texts(window, 2) and "obecne" in row_texts(window, 2),
                  "COM2's row naming the adapter")
         print("ok: assigned to COM2:", read_map().replace("\n", " | "), flush=True)
+        time.sleep(0.4)  # painted
+        x, y = window.position
+        width, height = window.size
+        picture = os.path.join(sys.argv[1] if len(sys.argv) > 1 else SCRATCH, "przypisanie-portow.png")
+        shoot(picture, max(0, x), max(0, y), width, height)
 
         unplug("ttyUSB0", ADAPTER)
         wait_for(lambda: cell(window, BY_ID + ADAPTER) is None, "the pulled adapter to leave the list")
