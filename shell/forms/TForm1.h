@@ -190,6 +190,9 @@ private:
     void installProgrammerLink();
     // Connects the "Port" menu's actions to the link, once the menu is made (TForm1Link.cpp).
     void connectPortMenu();
+    // Beside the connect text: what the connected port stands for (its device's description, or
+    // its device path); nothing while disconnected. Looked up once per connect (TForm1Link.cpp).
+    void showPortDevice(bool connected);
     // Connects the card buttons of the Users and Readers pages to the card operations.
     void attachCardButtons();
 
@@ -214,6 +217,8 @@ private:
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;
     PortAssignmentWindow* m_portAssignment = nullptr; // made when first asked for
+    QLabel* m_portDevice = nullptr;                   // in the status bar, made at the first connect
+    bool m_portDeviceShown = false;
 
     int m_portNumber = 0;
     QString m_portLabel;
