@@ -269,6 +269,14 @@ void PortAssignmentWindow::assignSelected(int portNo) {
     const serial::DeviceAccess access = accessOf(chosen);
     if (access.Error == EACCES || access.Error == EPERM)
         OperatorMessages::show(accessRefusedText(text(chosen.StableName()), access), QStringLiteral("Uwaga!"));
+    // A plugged-in adapter without a by-id link (no udev to make one) gets its node's name, which
+    // the next adapter plugged in first may take over: the operator should know.
+    if (chosen.Details.ByIdLink.empty() && !chosen.Details.UsbId.empty())
+        OperatorMessages::show(QStringLiteral("Urządzenie %1 nie ma stałej nazwy w /dev/serial/by-id/. Port COM%2 "
+                                              "oznacza je, dopóki przejściówki są podłączane w tej samej kolejności.")
+                                   .arg(text(chosen.Node))
+                                   .arg(portNo),
+                               QStringLiteral("Uwaga!"));
 }
 
 QPushButton* PortAssignmentWindow::assignButton(int portNo) const {

@@ -38,6 +38,7 @@ public:
     FakeDevices() { QVERIFY(m_root.isValid()); }
     std::string root() const { return m_root.path().toStdString(); }
 
+    // byId "" : an adapter udev made no link for.
     void plug(const std::string& tty, const std::string& byId, const std::string& product, mode_t mode = 0660) {
         const std::string usb = "/sys/devices/pci0000:00/usb1/1-" + tty;
         file(usb + "/idVendor", "0403\n");
@@ -48,7 +49,8 @@ public:
         fs::create_directories(root() + "/sys/class/tty/" + tty);
         fs::create_symlink(root() + usb + "/1-1:1.0/" + tty, root() + "/sys/class/tty/" + tty + "/device");
         fs::create_directories(root() + "/dev/serial/by-id");
-        fs::create_symlink(root() + "/dev/" + tty, root() + "/dev/serial/by-id/" + byId);
+        if (!byId.empty())
+            fs::create_symlink(root() + "/dev/" + tty, root() + "/dev/serial/by-id/" + byId);
         file("/dev/" + tty, "");
         ::chmod((root() + "/dev/" + tty).c_str(), mode);
     }
@@ -119,6 +121,7 @@ private slots:
     void assignsByStableNameKeepingTheMap();
     void followsDevicesPluggedAndPulled();
     void deviceTheOperatorMayNotOpen();
+    void adapterWithoutAStableName();
     void mapThatCannotBeWritten();
     void everyControlHasAName();
 };
@@ -227,6 +230,22 @@ void PortAssignmentTest::deviceTheOperatorMayNotOpen() {
 
     selectDevice(window, QString("/dev/serial/by-id/") + kAdapter);
     QVERIFY(!window.accessNote()->isVisibleTo(&window));
+}
+
+void PortAssignmentTest::adapterWithoutAStableName() {
+    // No udev, no by-id link: the node's name is all there is, and the operator is told it may move.
+    Site site;
+    FakeDevices machine;
+    machine.plug("ttyACM0", "", "CDC Modem");
+    qputenv("TALVERN_DEVICE_ROOT", QByteArray::fromStdString(machine.root()));
+    PortAssignmentWindow& window = openWindow(site);
+    selectDevice(window, "/dev/ttyACM0");
+    QTest::mouseClick(window.assignButton(4), Qt::LeftButton);
+    QCOMPARE(comports(), QStringLiteral("COM4 = /dev/ttyACM0\n"));
+    QCOMPARE(site.messages.size(), size_t(1));
+    QCOMPARE(site.messages[0].text, QStringLiteral("Urządzenie /dev/ttyACM0 nie ma stałej nazwy w /dev/serial/by-id/. "
+                                                   "Port COM4 oznacza je, dopóki przejściówki są podłączane w tej "
+                                                   "samej kolejności."));
 }
 
 void PortAssignmentTest::mapThatCannotBeWritten() {
