@@ -100,6 +100,14 @@ void writeAtomically(const std::string& filePath, const std::vector<std::string>
         ::unlink(temp.c_str());
         throw std::system_error(error, std::generic_category(), "cannot write " + filePath);
     }
+    // The rename is only lasting once the folder's entry is on disk too: a power cut right after
+    // an assignment must leave the old map or the new one, not a map without the change.
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
 }
 
 } // namespace

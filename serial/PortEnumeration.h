@@ -38,6 +38,16 @@ struct DeviceDetails {
     std::string Description, Manufacturer, Driver, SerialNumber, ByIdLink, UsbId, BusPath;
 };
 
+// A serial device of the machine, mapped to a COM number or not: a tty the kernel has a device
+// behind (a USB adapter, a modem, a built-in UART with a chip).
+struct MachineDevice {
+    std::string Node;  // /dev/ttyUSB0
+    DeviceDetails Details;
+    // The name a COM-port map should hold for it: the by-id link, which stays when the adapter
+    // is plugged in elsewhere or after another one, or the node where udev made no link.
+    const std::string& StableName() const { return Details.ByIdLink.empty() ? Node : Details.ByIdLink; }
+};
+
 class DeviceSources {
 public:
     explicit DeviceSources(std::string root = {}) : m_root(std::move(root)) {}
@@ -45,6 +55,9 @@ public:
     // The port map, sorted by port number, one entry per number.
     std::vector<PortMapEntry> PortMap(const ComPortMap& map) const;
     DeviceDetails Details(const std::string& devicePath) const;
+    // Every serial device of the machine whose node exists, sorted by node name (ttyS2 before
+    // ttyS10); built-in UARTs without a chip behind them and pseudo-terminals are not devices.
+    std::vector<MachineDevice> MachineDevices() const;
     // The device list as the component builds it in the given mode.
     std::vector<TspDeviceRecord> BuildDeviceList(const ComPortMap& map, TspEnumPorts mode) const;
 

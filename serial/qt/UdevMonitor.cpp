@@ -4,6 +4,8 @@
 
 #include <QSocketNotifier>
 
+#include <unistd.h>
+
 #if TALVERN_HAVE_LIBUDEV
 #include <libudev.h>
 #endif
@@ -15,13 +17,19 @@ UdevMonitor::UdevMonitor(TspBaseIO& component) : m_component(component) {
     m_udev = udev_new();
     if (m_udev == nullptr)
         return;
-    // Events after udev has made the nodes and links, so a new by-id link is already there.
-    m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
+    // Events after udev has made the nodes and links, so a new by-id link is already there. A
+    // machine without the udev daemon (a container, a minimal system) hears only the kernel's
+    // own events, sent once its device node exists; without them the list would never follow.
+    m_monitor = udev_monitor_new_from_netlink(m_udev, UdevDaemonRuns() ? "udev" : "kernel");
     if (m_monitor == nullptr || udev_monitor_enable_receiving(m_monitor) < 0)
         return;
     m_notifier = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readEvents(); });
 #endif
+}
+
+bool UdevMonitor::UdevDaemonRuns() {
+    return ::access("/run/udev/control", F_OK) == 0;
 }
 
 UdevMonitor::~UdevMonitor() {

@@ -2,8 +2,8 @@
 // The host side of hot-plug: a udev monitor on the Qt event loop that hands every device event
 // to a component's HandleDeviceChange, which rebuilds the device list for port events only and
 // tells its clients (code 3). Create it on the main thread; destroy it before the component.
-// Without udev (no libudev at build time, or no udev on the machine) it does nothing and
-// Active() is false.
+// Without libudev at build time, or without netlink, it does nothing and Active() is false.
+// Without the udev daemon it hears the kernel's own events (no by-id links are made then).
 
 #include "TspBaseIO.h"
 
@@ -23,6 +23,8 @@ public:
     UdevMonitor& operator=(const UdevMonitor&) = delete;
 
     bool Active() const { return m_notifier != nullptr; }
+    // Whether the udev daemon runs; without it the monitor listens to the kernel's events.
+    static bool UdevDaemonRuns();
 
 private:
     void readEvents();

@@ -48,6 +48,7 @@ class ProgrammerLink;
 } // namespace link
 
 class RestoreWindow;
+class PortAssignmentWindow;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -147,6 +148,9 @@ public:
     void COM22Click();
     void COM21Click();
     void COM41Click();
+    // "Przypisanie portów...": the window that says which device each COM number stands for.
+    void PrzypisaniePortow1Click();
+    PortAssignmentWindow* portAssignment() const { return m_portAssignment; }
     void Timer3Timer();
     link::ProgrammerLink& programmerLink();
     link::CardOperations& cardOperations();
@@ -211,6 +215,9 @@ private:
     void installProgrammerLink();
     // Connects the "Port" menu's actions to the link, once the menu is made (TForm1Link.cpp).
     void connectPortMenu();
+    // Beside the connect text: what the connected port stands for (its device's description, or
+    // its device path); nothing while disconnected. Looked up once per connect (TForm1Link.cpp).
+    void showPortDevice(bool connected);
     // Connects the card buttons of the Users and Readers pages to the card operations.
     void attachCardButtons();
 
@@ -234,6 +241,9 @@ private:
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
     TForm4* m_form4 = nullptr;
+    PortAssignmentWindow* m_portAssignment = nullptr; // made when first asked for
+    QLabel* m_portDevice = nullptr;                   // in the status bar, made at the first connect
+    bool m_portDeviceShown = false;
 
     int m_portNumber = 0;
     QString m_portLabel;

@@ -6,6 +6,8 @@
 
 #include "Gauge.h"
 #include "OperatorMessages.h"
+#include "PortAssignment.h"
+#include "ui_TForm1Menu.h"
 #include "SiteDefaults.h"
 #include "SpokenText.h"
 #include "TForm3.h"
@@ -19,6 +21,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTimer>
 #include <QWindow>
@@ -69,7 +72,10 @@ link::CardOperations& TForm1::cardOperations() {
 void TForm1::installProgrammerLink() {
     m_linkParts.reset(new LinkParts{*m_rs, nullptr, nullptr});
     link::LinkWindow window;
-    window.setStatusText = [this](const QString& text) { setStatusText(text); };
+    window.setStatusText = [this](const QString& text) {
+        setStatusText(text);
+        showPortDevice(text.startsWith(QLatin1String("Connect: ")));
+    };
     window.appendTrace = [this](const QString& text) {
         QPlainTextEdit* memo = Memo1();
         if (memo == nullptr) {
@@ -140,6 +146,7 @@ void TForm1::connectPortMenu() {
     connect(COM22(), &QAction::triggered, this, handler([this] { COM22Click(); }));
     connect(COM21(), &QAction::triggered, this, handler([this] { COM21Click(); }));
     connect(COM41(), &QAction::triggered, this, handler([this] { COM41Click(); }));
+    connect(m_menu->PrzypisaniePortow1, &QAction::triggered, this, handler([this] { PrzypisaniePortow1Click(); }));
 }
 
 void TForm1::attachCardButtons() {
@@ -170,6 +177,37 @@ void TForm1::COM21Click() {
 void TForm1::COM41Click() {
     programmerLink().SelectPort(4);
 }
+void TForm1::showPortDevice(bool connected) {
+    // Every animation step comes through here: only a change of the link's state does any work.
+    if (connected == m_portDeviceShown || Status() == nullptr)
+        return;
+    m_portDeviceShown = connected;
+    if (m_portDevice == nullptr) {
+        m_portDevice = new QLabel(Status());
+        m_portDevice->setObjectName(QStringLiteral("PortDevice"));
+        m_portDevice->setAccessibleName(QStringLiteral("Urządzenie portu"));
+        Status()->addPermanentWidget(m_portDevice);
+    }
+    if (!connected) {
+        m_portDevice->clear();
+        m_portDevice->hide();
+        return;
+    }
+    const std::string path = m_rs->DevicePath();
+    const serial::DeviceDetails details = serial::DeviceSources(PortDeviceSources::FromEnvironment().root).Details(path);
+    m_portDevice->setText(QString::fromStdString(details.Description.empty() ? path : details.Description));
+    m_portDevice->setToolTip(QString::fromStdString(path));
+    m_portDevice->show();
+}
+
+void TForm1::PrzypisaniePortow1Click() {
+    if (m_portAssignment == nullptr)
+        m_portAssignment = new PortAssignmentWindow(PortDeviceSources::FromEnvironment(), this);
+    m_portAssignment->show();
+    m_portAssignment->raise();
+    m_portAssignment->activateWindow();
+}
+
 void TForm1::Timer3Timer() {
     programmerLink().Timer3Timer();
 }

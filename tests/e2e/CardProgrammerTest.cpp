@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QProgressBar>
 #include <QRadioButton>
 
@@ -51,6 +52,23 @@ class CardProgrammerTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Beside the connect text the status bar names what COM1 stands for (a pseudo-terminal has no
+    // description: its path); the text itself and its animation are as they were.
+    void connectShowsThePortsDevice() {
+        Site site;
+        TForm1& form = site.start();
+        QVERIFY(site.connect());
+        QCOMPARE(form.statusText(), QStringLiteral("Connect: COM1 "));
+        auto* device = form.Status()->findChild<QLabel*>(QStringLiteral("PortDevice"));
+        QVERIFY(device != nullptr);
+        QVERIFY(device->isVisibleTo(&form));
+        QCOMPARE(device->text(), QString::fromStdString(site.simulator->devicePath()));
+        QCOMPARE(device->accessibleName(), QStringLiteral("Urządzenie portu"));
+        site.trigger("Rozcz1");
+        QVERIFY(!device->isVisibleTo(&form));
+        QCOMPARE(device->text(), QString());
+    }
+
     void programsAUserCardPacedByItsPauses() {
         Site site;
         site.addGroups({{"Other", {5}}, {"Staff", {1, 24, 96}}});

@@ -122,6 +122,35 @@ TEST_F(FakeMachine, ThreeModes) {
     }
 }
 
+// The machine's own serial devices, mapped or not: what an operator can assign to a COM number.
+TEST_F(FakeMachine, MachineDevicesAreTheTtysWithHardwareBehindThem) {
+    link("/sys/class/tty/ttyS0/device", "/sys/devices/platform/serial8250");
+    fs::create_directories(root + "/sys/devices/platform/serial8250");
+    link("/sys/class/tty/ttyS1/device", "/sys/devices/platform/serial8250"); // type 0: no chip
+    // A CDC modem without a by-id link, a second one whose node udev has not made yet, and a
+    // virtual console.
+    for (const std::string name : {"ttyACM10", "ttyACM2", "ttyACM3"}) {
+        fs::create_directories(root + "/sys/devices/usb2/" + name);
+        link("/sys/class/tty/" + name + "/device", "/sys/devices/usb2/" + name);
+    }
+    file("/dev/ttyACM10", "");
+    file("/dev/ttyACM2", "");
+    fs::create_directories(root + "/sys/class/tty/tty1");
+    file("/dev/tty1", "");
+
+    std::vector<std::pair<std::string, std::string>> got; // node, stable name
+    for (const auto& device : DeviceSources(root).MachineDevices())
+        got.emplace_back(device.Node, device.StableName());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"/dev/ttyACM2", "/dev/ttyACM2"},
+        {"/dev/ttyACM10", "/dev/ttyACM10"}, // after ttyACM2
+        {"/dev/ttyS0", "/dev/ttyS0"},
+        {"/dev/ttyUSB0", "/dev/serial/by-id/" + byIdName}, // never the name that moves with plug order
+    };
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(DeviceSources(root).MachineDevices()[3].Details.Description, "FT232R USB UART");
+}
+
 struct Notifications : TspNotifyReceiver {
     void SerialNotify(TspBaseIO*, int code) override { codes.push_back(code); }
     std::vector<int> codes;

@@ -346,7 +346,8 @@ void MainWindowTest::menuEntries() {
     QStringList port;
     for (QAction* entry : form.findChild<QMenu*>("Port1")->actions())
         port << entry->text();
-    QCOMPARE(port, (QStringList{"Połącz", "Rozłącz", "Port"}));
+    // The port choice as it always was, then the window that says what the numbers stand for.
+    QCOMPARE(port, (QStringList{"Połącz", "Rozłącz", "Port", "", "Przypisanie portów..."}));
     QStringList ports;
     for (QAction* entry : form.findChild<QMenu*>("Port2")->actions())
         ports << entry->text();
