@@ -16,6 +16,7 @@ namespace talvern {
 
 class DBCheckBox;
 class DBGrid;
+class SearchBar;
 
 class GroupsPage : public QWidget {
     Q_OBJECT
@@ -30,6 +31,7 @@ public:
     // The reader box of reader number (1..96).
     DBCheckBox* readerBox(int number) const;
     DBGrid* grid() const;
+    SearchBar* searchBar() const { return m_search; }
 
     // Edit: Add, Remove, "Full access " and "No access" enabled, name, note and reader boxes writable.
     void SpeedButton5Click();
@@ -53,6 +55,7 @@ private:
     db::TTable& m_groups;
     db::TTable& m_users;
     db::TTable& m_readers;
+    SearchBar* m_search = nullptr;
     std::vector<DBCheckBox*> m_readerBoxes;
 };
 
