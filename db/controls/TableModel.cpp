@@ -2,6 +2,8 @@
 
 #include "TableWatcher.h"
 
+#include <QColor>
+
 namespace talvern {
 
 TableModel::TableModel(db::TTable& table, QStringList fieldNames, QObject* parent)
@@ -105,11 +107,38 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         return text(index.row(), index.column());
     }
+    if (role == Qt::BackgroundRole && isMarked(index.row())) {
+        return markColour();
+    }
     if (role == Qt::TextAlignmentRole && m_numeric[static_cast<std::size_t>(index.column())]) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     }
     return {};
 }
+
+void TableModel::setRowMarker(std::function<bool(int row)> marker) {
+    m_marker = std::move(marker);
+    refreshMarks();
+}
+
+void TableModel::refreshMarks() {
+    if (m_rows > 0) {
+        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1), {Qt::BackgroundRole});
+    }
+}
+
+bool TableModel::isMarked(int row) const {
+    if (!m_marker || row < 0 || row >= m_rows) {
+        return false;
+    }
+    try {
+        return m_marker(row);
+    } catch (const std::exception&) {
+        return false; // a record the table cannot read is not marked; the table reports it when visited
+    }
+}
+
+QColor TableModel::markColour() { return QColor(255, 236, 139); }
 
 Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {

@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace talvern {
@@ -37,6 +38,13 @@ public:
     // The first row whose column equals value exactly, -1 when none.
     int firstRowWith(int column, const QString& value) const;
 
+    // Rows for which marker(row) is true stand out in the grid (a search's matches). The marker is asked
+    // only for rows the view paints. refreshMarks() repaints after the marker's answers change.
+    void setRowMarker(std::function<bool(int row)> marker);
+    void refreshMarks();
+    bool isMarked(int row) const;
+    static QColor markColour();
+
 private:
     int countRows() const;
     void resolveFields();
@@ -49,6 +57,7 @@ private:
     std::vector<int> m_fieldIndexes;
     std::vector<bool> m_numeric; // numbers stand right-aligned in their column
     int m_rows = 0;
+    std::function<bool(int row)> m_marker;
     TableWatcher* m_watcher;
 };
 

@@ -6,6 +6,7 @@
 #include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
+#include "SearchBar.h"
 #include "StandardTables.h"
 #include "StoreChange.h"
 #include "SystemColours.h"
@@ -37,6 +38,10 @@ GroupsPage::GroupsPage(db::TTable& groups, db::TTable& users, db::TTable& reader
     // Typing a name or ticking a reader in an empty table begins a group as Add does, numbered.
     groups.setNewRecordFiller(db::fillNewGroup);
     m_ui->DBGrid2->bind(groups, {{QStringLiteral("NAME"), 192}});
+    // The search box has the page's width under the name row: part of a name or the start of a number.
+    m_search = new SearchBar(groups, *m_ui->DBGrid2, {"NAME"}, {"ID_grupy"}, SearchBar::Shape::OneRow, this);
+    m_search->setObjectName(QStringLiteral("GroupsSearch"));
+    m_search->setGeometry(8, 416, 651, 26);
     m_ui->DBMemo2->bind(groups, QStringLiteral("NOTES"));
     m_ui->DBEdit6->bind(groups, QStringLiteral("NAME"));
     for (int number = 1; number <= kReaderCount; ++number) {

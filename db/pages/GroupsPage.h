@@ -17,6 +17,7 @@ namespace talvern {
 
 class DBCheckBox;
 class DBGrid;
+class SearchBar;
 
 class GroupsPage : public QWidget {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
     // The reader box of reader number (1..96).
     DBCheckBox* readerBox(int number) const;
     DBGrid* grid() const;
+    SearchBar* searchBar() const { return m_search; }
 
     // Edit: Add, Remove, "Full access " and "No access" enabled, name, note and reader boxes writable.
     void SpeedButton5Click();
@@ -61,6 +63,7 @@ private:
     db::TTable& m_groups;
     db::TTable& m_users;
     db::TTable& m_readers;
+    SearchBar* m_search = nullptr;
     std::vector<DBCheckBox*> m_readerBoxes;
     std::function<void(BulkChange)> m_beforeBulkChange;
 };

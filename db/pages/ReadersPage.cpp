@@ -6,6 +6,7 @@
 #include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
+#include "SearchBar.h"
 #include "SystemColours.h"
 
 
@@ -26,6 +27,10 @@ ReadersPage::ReadersPage(db::TTable& readers, QWidget* parent)
     readers.setNewRecordFiller(db::fillNewReader);
     m_ui->DBComboBox1->addItems(kRelayTimes);
     m_ui->DBGrid3->bind(readers, {{QStringLiteral("NAME"), 146}, {QStringLiteral("TIME"), 0}});
+    // The search box over the narrow grid takes two rows: part of a name or the start of a number.
+    m_search = new SearchBar(readers, *m_ui->DBGrid3, {"NAME"}, {"ID_CZYT"}, SearchBar::Shape::TwoRows, this);
+    m_search->setObjectName(QStringLiteral("ReadersSearch"));
+    m_search->setGeometry(10, 2, 255, 54);
     m_ui->DBMemo3->bind(readers, QStringLiteral("MIEJSCE"));
     m_ui->DBEdit3->bind(readers, QStringLiteral("NAME"));
     m_ui->DBComboBox1->bind(readers, QStringLiteral("TIME"));

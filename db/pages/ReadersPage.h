@@ -23,6 +23,7 @@ class ReadersPage;
 namespace talvern {
 
 class DBGrid;
+class SearchBar;
 
 class ReadersPage : public QWidget {
     Q_OBJECT
@@ -46,6 +47,7 @@ public:
     QCheckBox* clearMemoryBox() const;          // CheckBox1
     QPushButton* saveToCardButton() const;      // Button12
     DBGrid* grid() const;
+    SearchBar* searchBar() const { return m_search; }
 
     // Edit: Add and Remove enabled, name, relay time, note and options writable.
     void SpeedButton1Click();
@@ -61,6 +63,7 @@ private:
 
     std::unique_ptr<Ui::ReadersPage> m_ui;
     db::TTable& m_readers;
+    SearchBar* m_search = nullptr;
     std::function<void()> m_refreshReaderHints;
 };
 

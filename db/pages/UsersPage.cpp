@@ -6,6 +6,7 @@
 #include "NewRecords.h"
 #include "OperatorMessages.h"
 #include "PageMode.h"
+#include "SearchBar.h"
 #include "SystemColours.h"
 
 namespace talvern {
@@ -19,6 +20,10 @@ UsersPage::UsersPage(db::TTable& users, db::TTable& groups, QWidget* parent)
                                 {QStringLiteral("SURNAME"), 185},
                                 {QStringLiteral("NAME"), 153},
                                 {QStringLiteral("GROUP"), 194}});
+    // The search box stands over the grid: part of either name or the start of a number.
+    m_search = new SearchBar(users, *m_ui->DBGrid1, {"SURNAME", "NAME"}, {"NUMBER"}, SearchBar::Shape::OneRow, this);
+    m_search->setObjectName(QStringLiteral("UsersSearch"));
+    m_search->setGeometry(8, 2, 651, 26);
     m_ui->DBEdit8->bind(users, QStringLiteral("SURNAME"));
     m_ui->DBEdit2->bind(users, QStringLiteral("NAME"));
     m_ui->DBEdit5->bind(users, QStringLiteral("INDEX"));
@@ -68,6 +73,9 @@ QCheckBox* UsersPage::duplicateBox() const {
 }
 DBGrid* UsersPage::grid() const {
     return m_ui->DBGrid1;
+}
+SearchBar* UsersPage::searchBar() const {
+    return m_search;
 }
 
 void UsersPage::setBoxesWritable(bool writable) {

@@ -18,6 +18,7 @@ class UsersPage;
 namespace talvern {
 
 class DBGrid;
+class SearchBar;
 
 class UsersPage : public QWidget {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
     QPushButton* withdrawButton() const;
     QCheckBox* duplicateBox() const;
     DBGrid* grid() const;
+    SearchBar* searchBar() const;
 
     // Edit: Add and Remove enabled, the name, note and group boxes writable.
     void SpeedButton4Click();
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<Ui::UsersPage> m_ui;
     db::TTable& m_users;
     db::TTable& m_groups;
+    SearchBar* m_search = nullptr;
 };
 
 } // namespace talvern
