@@ -2,9 +2,13 @@
 
 #include "UdevDetails.h"
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -13,13 +17,37 @@ namespace talvern::serial {
 namespace {
 
 // The first line of a sysfs attribute, without its line break; "" when it cannot be read.
+// Plain open/read: a sysfs attribute is one short read, and the list is built often enough
+// (every hot-plug event) that a stream per attribute shows in its time.
 std::string attribute(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    char buffer[256];
+    ssize_t got;
+    do
+        got = ::read(fd, buffer, sizeof buffer);
+    while (got < 0 && errno == EINTR);
+    ::close(fd);
+    std::string line(buffer, got > 0 ? static_cast<size_t>(got) : 0);
+    if (const auto end = line.find('\n'); end != std::string::npos)
+        line.erase(end);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
         line.pop_back();
     return line;
+}
+
+// The number k of a tty named "ttyS<k>", or -1 for any other name.
+long builtInUartNumber(const char* name) {
+    if (std::strncmp(name, "ttyS", 4) != 0 || name[4] == '\0' || (name[4] == '0' && name[5] != '\0'))
+        return -1; // the kernel writes no leading zeros
+    long number = 0;
+    for (const char* c = name + 4; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || number > 0xFFFF)
+            return -1;
+        number = number * 10 + (*c - '0');
+    }
+    return number;
 }
 
 fs::path canonicalOrEmpty(const fs::path& path) {
@@ -28,22 +56,23 @@ fs::path canonicalOrEmpty(const fs::path& path) {
     return error ? fs::path() : resolved;
 }
 
-// The highest built-in UART the kernel numbers (ttyS0..ttyS31 by default; more if configured).
-constexpr unsigned maxBuiltInPorts = 256;
-
 } // namespace
 
 std::vector<PortMapEntry> DeviceSources::PortMap(const ComPortMap& map) const {
     std::map<unsigned, std::string> ports;
-    // Built-in UARTs with hardware behind them: type 0 is the kernel's "unknown" port.
-    for (unsigned k = 0; k < maxBuiltInPorts && k + 1 <= 0xFFFF; ++k) {
-        const fs::path type = under("/sys/class/tty/ttyS" + std::to_string(k)) + "/type";
-        std::error_code error;
-        if (!fs::exists(type, error))
-            continue;
-        const std::string value = attribute(type);
-        if (!value.empty() && value != "0")
-            ports[k + 1] = "/dev/ttyS" + std::to_string(k);
+    // Built-in UARTs with hardware behind them: type 0 is the kernel's "unknown" port. One
+    // listing of the tty class finds them however many the kernel was configured with, and
+    // costs far less than probing every possible ttyS<k> by name.
+    if (DIR* ttys = ::opendir(under("/sys/class/tty").c_str())) {
+        while (const dirent* entry = ::readdir(ttys)) {
+            const long k = builtInUartNumber(entry->d_name);
+            if (k < 0 || k + 1 > 0xFFFF)
+                continue;
+            const std::string value = attribute(under("/sys/class/tty/") + entry->d_name + "/type");
+            if (!value.empty() && value != "0")
+                ports[static_cast<unsigned>(k) + 1] = "/dev/ttyS" + std::to_string(k);
+        }
+        ::closedir(ttys);
     }
     for (const auto& [portNo, path] : map.entries())
         ports[portNo] = path; // the user's map names what COM<n> is, over the built-in port

@@ -3,12 +3,14 @@
 //  - latency from a byte written on the far side to the receive handler on the main thread
 //    (median and p99 over single bytes), twice: with the far side written by the main thread
 //    itself, and with the far side played by a thread of its own, as a device would be,
-//  - throughput of a 1 MiB burst from the far side,
+//  - throughput of a 1 MiB burst from the far side (the median of many bursts, the two ports
+//    taking turns: one burst's figure moves by a factor of ten with where the pty's flush work
+//    and the reader happen to run),
 //  - CPU time while the port is open and idle,
 //  - CPU time after the far side was closed (device lost).
 //
 // Usage: serial-bench [--quick] [--dispatcher-only]
-//   --quick: fewer samples and 2 s instead of 10 s windows
+//   --quick: fewer samples and bursts, and 2 s instead of 10 s windows
 //   --dispatcher-only: TspComm without its doorbell, every event handed over by the message
 //   thread (to see what the doorbell saves)
 //
@@ -45,6 +47,7 @@
 #include <sys/resource.h>
 #include <termios.h>
 #include <thread>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -55,9 +58,16 @@ namespace {
 
 struct Settings {
     int latencySamples = 3000;
+    int bursts = 21;
     int windowSeconds = 10;
     bool doorbell = true;
 };
+
+double threadCpuUs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+}
 
 double cpuSeconds() {
     rusage usage{};
@@ -263,6 +273,9 @@ private:
 
 struct Figures {
     double medianUs = 0, p99Us = 0, deviceMedianUs = 0, deviceP99Us = 0, mibPerSecond = 0, idleCpuPercent = 0, lostCpuPercent = 0;
+    double slowestMibPerSecond = 0, fastestMibPerSecond = 0;
+    double readsPerMib = 0; // receive handler calls per MiB (median burst)
+    double mainCpuUsPerMib = 0; // the main thread's processor time per MiB (median burst)
     bool ok = true;
 };
 
@@ -271,6 +284,7 @@ struct Subject {
     Pty pty;
     std::unique_ptr<Port> port;
     size_t received = 0;
+    size_t calls = 0; // receive handler calls
     Clock::time_point receivedAt;
     std::vector<double> samples;       // far side written by the main thread
     std::vector<double> deviceSamples; // far side written by a thread of its own
@@ -281,6 +295,7 @@ struct Subject {
         return port->open(pty.path(), [this](size_t n) {
             receivedAt = Clock::now();
             received += n;
+            ++calls;
             checkDone();
         });
     }
@@ -315,9 +330,17 @@ struct Subject {
         medianAndP99(samples, figures.medianUs, figures.p99Us);
         medianAndP99(deviceSamples, figures.deviceMedianUs, figures.deviceP99Us);
     }
+    struct Burst {
+        double mibPerSecond;
+        size_t calls;
+        double mainCpuUs; // the main thread's processor time for the burst
+    };
+    std::vector<Burst> bursts;
     void burst() {
         const size_t total = 1 << 20;
         const size_t start = received;
+        const size_t callsBefore = calls;
+        const double cpu0 = threadCpuUs();
         const auto t0 = Clock::now();
         std::thread writer([&] {
             const std::string block(4096, 'b');
@@ -328,9 +351,23 @@ struct Subject {
         const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
         writer.join();
         if (received - start >= total)
-            figures.mibPerSecond = 1.0 / seconds;
+            bursts.push_back({1.0 / seconds, calls - callsBefore, threadCpuUs() - cpu0});
         else
             figures.ok = false;
+    }
+    void summariseBursts() {
+        if (bursts.empty())
+            return;
+        std::sort(bursts.begin(), bursts.end(), [](const Burst& a, const Burst& b) { return a.mibPerSecond < b.mibPerSecond; });
+        figures.mibPerSecond = bursts[bursts.size() / 2].mibPerSecond;
+        figures.readsPerMib = double(bursts[bursts.size() / 2].calls);
+        std::vector<double> cpu;
+        for (const auto& b : bursts)
+            cpu.push_back(b.mainCpuUs);
+        std::sort(cpu.begin(), cpu.end());
+        figures.mainCpuUsPerMib = cpu[cpu.size() / 2];
+        figures.slowestMibPerSecond = bursts.front().mibPerSecond;
+        figures.fastestMibPerSecond = bursts.back().mibPerSecond;
     }
 };
 
@@ -350,6 +387,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             settings.latencySamples = 500;
+            settings.bursts = 7;
             settings.windowSeconds = 2;
         } else if (std::strcmp(argv[i], "--dispatcher-only") == 0) {
             settings.doorbell = false;
@@ -359,8 +397,8 @@ int main(int argc, char** argv) {
         }
     }
     g_doorbell = settings.doorbell;
-    std::printf("serial-bench: %d single-byte samples, 1 MiB burst, %d s idle and %d s after loss; TspComm %s\n",
-                settings.latencySamples, settings.windowSeconds, settings.windowSeconds,
+    std::printf("serial-bench: %d single-byte samples, %d bursts of 1 MiB, %d s idle and %d s after loss; TspComm %s\n",
+                settings.latencySamples, settings.bursts, settings.windowSeconds, settings.windowSeconds,
                 settings.doorbell ? "with its doorbell" : "with the dispatcher only");
     std::fflush(stdout);
 
@@ -395,8 +433,17 @@ int main(int argc, char** argv) {
     }
     ours.summarise();
     qt.summarise();
-    ours.burst();
-    qt.burst();
+    for (int i = 0; i < settings.bursts; ++i) {
+        // Taking turns, and each starting first every other time, so both see the same load.
+        Subject* first = i % 2 == 0 ? &ours : &qt;
+        Subject* second = first == &ours ? &qt : &ours;
+        first->burst();
+        runFor(20);
+        second->burst();
+        runFor(20);
+    }
+    ours.summariseBursts();
+    qt.summariseBursts();
 
     // After a device loss: one port at a time, each on a fresh pair.
     Figures& o = ours.figures;
@@ -432,8 +479,13 @@ int main(int argc, char** argv) {
                 ratio(o.deviceMedianUs, q.deviceMedianUs));
     std::printf("%-28s %14.1f %14.1f %10.2f\n", "  latency p99 (us)", o.deviceP99Us, q.deviceP99Us,
                 ratio(o.deviceP99Us, q.deviceP99Us));
-    std::printf("%-28s %14.2f %14.2f %10.2f\n", "1 MiB burst (MiB/s)", o.mibPerSecond, q.mibPerSecond,
+    std::printf("%-28s %14.2f %14.2f %10.2f\n", "1 MiB burst, median (MiB/s)", o.mibPerSecond, q.mibPerSecond,
                 ratio(o.mibPerSecond, q.mibPerSecond));
+    std::printf("%-28s %6.1f-%-7.1f %6.1f-%-7.1f\n", "  slowest-fastest (MiB/s)", o.slowestMibPerSecond,
+                o.fastestMibPerSecond, q.slowestMibPerSecond, q.fastestMibPerSecond);
+    std::printf("%-28s %14.0f %14.0f\n", "  receive calls per MiB", o.readsPerMib, q.readsPerMib);
+    std::printf("%-28s %14.0f %14.0f %10.2f\n", "  main thread CPU per MiB (us)", o.mainCpuUsPerMib, q.mainCpuUsPerMib,
+                ratio(o.mainCpuUsPerMib, q.mainCpuUsPerMib));
     std::printf("%-28s %14.3f %14.3f %10s\n", "idle CPU (% of one core)", o.idleCpuPercent - baseline,
                 q.idleCpuPercent - baseline, "");
     std::printf("%-28s %14.3f %14.3f %10s\n", "CPU after loss (% of core)", o.lostCpuPercent - baseline,

@@ -84,6 +84,19 @@ TEST_F(FakeMachine, PortMapIsSortedByNumberOnePortPerNumber) {
     EXPECT_EQ(got, expected);
 }
 
+// UARTs are found by listing the tty class: a multi-port card's ttyS40 counts, while names that
+// only begin like a UART's (ttySAC0 of other UART drivers) give no port.
+TEST_F(FakeMachine, BuiltInUartsBeyondTheUsualThirtyTwo) {
+    file("/sys/class/tty/ttyS40/type", "4\n");
+    file("/sys/class/tty/ttySAC0/type", "4\n");
+    file("/sys/class/tty/ttyS/type", "4\n");
+    std::vector<std::pair<unsigned, std::string>> got;
+    for (const auto& p : DeviceSources(root).PortMap(ComPortMap(root + "/config/talvern/none")))
+        got.emplace_back(p.PortNo, p.KernelName);
+    const std::vector<std::pair<unsigned, std::string>> expected = {{1, "/dev/ttyS0"}, {41, "/dev/ttyS40"}};
+    EXPECT_EQ(got, expected);
+}
+
 TEST_F(FakeMachine, DetailsOfTheUsbAdapterFromSysfs) {
     for (const std::string& path : {std::string("/dev/ttyUSB0"), "/dev/serial/by-id/" + byIdName}) {
         SCOPED_TRACE(path);
