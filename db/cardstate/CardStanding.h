@@ -1,0 +1,79 @@
+#pragma once
+// How the cards that are out stand against the registers today, judged from the card journal:
+// which card of a holder is the newest, whether a card was reported lost, whether the card read on
+// the programmer is the holder's current one and still opens what the holder's group opens, and
+// which holders need a new card.
+
+#include "IssuedCard.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talvern::cards {
+
+// The rights of each group by NAME; when two groups share a name the first in table order counts,
+// as group tracking finds it.
+using GroupRights = std::map<std::string, ReaderSet>;
+
+// What a holder's card should open today: the group's readers; none for "Lack of assignment!", an
+// empty group or a name no group bears (such a holder gets a no-access card).
+ReaderSet rightsToday(const std::string& group, const GroupRights& groups);
+
+// A holder's newest card and whether it was reported lost afterwards.
+struct HolderCards {
+    std::optional<IssuedCard> newest;     // the newest card written for the holder
+    std::optional<IssuedCard> lostReport; // the newest lost report that no card of its INDEX followed
+    bool newestIsLost() const { return newest && lostReport && lostReport->index == newest->index; }
+};
+
+// Rows of one holder (any order, any holder's rows are skipped but number's).
+HolderCards holderCards(const std::vector<IssuedCard>& rows, long number);
+
+// The card read on the programmer, as the journal knows it.
+struct ReadCardStanding {
+    std::optional<IssuedCard> written; // the newest write of a card with this identity; none: unknown card
+    bool current = false;              // its INDEX is the holder's INDEX in the users table
+    bool reportedLost = false;         // a lost report for it came after its newest write
+    bool matches = false;              // written and what it opens equals the rights of today
+    ReaderSet gained, lost;            // readers the holder's rights give now and the card lacks, and the reverse
+};
+
+ReadCardStanding standingOfReadCard(const std::vector<IssuedCard>& rows, long number, int cardIndex, long systemCode,
+                                    int tableIndex, const ReaderSet& rightsOfToday);
+
+// Why a holder's card must be written again.
+enum class RewriteCause {
+    NoCard,           // no card written yet (or the newest one was reported lost)
+    GroupChanged,     // the holder is in another group than when the card was written
+    ReadersChanged,   // the same group, but its readers changed
+    LackOfAssignment, // the holder's group was removed: "Lack of assignment!"
+};
+std::string causeText(RewriteCause cause);
+
+struct SiteUser {
+    long number = 0;
+    std::string surname;
+    std::string name;
+    std::string group;
+};
+
+struct CardToRewrite {
+    SiteUser user;
+    RewriteCause cause = RewriteCause::NoCard;
+    std::optional<IssuedCard> card; // the newest card, when there is one
+    ReaderSet gained, lost;         // against the newest card (against no card: gained is every right)
+};
+
+// The holders, in the users table's order, whose newest card no longer opens exactly what their
+// group opens today, and those with rights but no card. Holders whose number no card can carry
+// (0, above 65535) are left out: no card can be written for them.
+std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
+                                          const GroupRights& groups);
+
+// How many holders of group carry a newest card (not reported lost) that opens any of readers.
+int cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
+                      const std::string& group, const ReaderSet& readers);
+
+} // namespace talvern::cards

@@ -1,0 +1,21 @@
+#include "JournalSource.h"
+
+namespace talvern::cards {
+
+std::vector<IssuedCard> JournalSource::allRows() {
+    std::vector<IssuedCard> rows;
+    if (!exists())
+        return rows;
+    const long count = rowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (long place = 0; place < count; ++place)
+        rows.push_back(row(place));
+    return rows;
+}
+
+ListedJournal::ListedJournal(std::vector<IssuedCard> rows, bool exists) : m_rows(std::move(rows)), m_exists(exists) {
+    for (std::size_t place = 0; place < m_rows.size(); ++place)
+        m_rows[place].row = static_cast<long>(place);
+}
+
+} // namespace talvern::cards

@@ -1,0 +1,22 @@
+#pragma once
+// The holders and the group rights of the site as the users and groups tables store them now, read
+// without moving either table's cursor (the pages and the card operations share those cursors).
+
+#include "CardStanding.h"
+
+#include <vector>
+
+namespace talvern::db {
+class TTable;
+}
+
+namespace talvern::cards {
+
+// Every live user of the users table in table order.
+std::vector<SiteUser> siteUsers(db::TTable& users);
+// The rights of every group of the groups table by NAME (the first group of a name counts).
+GroupRights groupRights(db::TTable& groups);
+// The rights of the group at recNo (from 1).
+ReaderSet rightsAt(db::TTable& groups, int recNo);
+
+} // namespace talvern::cards

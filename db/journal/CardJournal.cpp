@@ -1,0 +1,266 @@
+#include "CardJournal.h"
+
+#include "DbfError.h"
+#include "DbfTable.h"
+#include "FieldCodec.h"
+#include "FileNames.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace talvern::journal {
+namespace {
+
+// Field positions, in the order of CardJournal::fields().
+enum Field { Written, Kind, Option, Number, Index, SysCode, Surname, Name, Group, Access, Reader, RSettings, Result, Mode };
+
+// A new journal's folder entry must be on the disk before a row counts as kept.
+void syncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        throw dbf::DbfError("Folder of karty.dbf cannot be opened (" + std::string(std::strerror(errno)) + ")");
+    }
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0 && error != EINVAL) {
+        throw dbf::DbfError("Folder of karty.dbf cannot be written to the disk (" + std::string(std::strerror(error)) + ")");
+    }
+}
+
+// Text cut to the field's width in the code page and with characters it lacks replaced, so that a holder's
+// long name or an odd character never costs the row.
+std::string fitText(const dbf::FieldDef& field, const std::string& text, const dbf::CodePage& codePage) {
+    std::string value = text;
+    for (;;) {
+        try {
+            return dbf::FieldCodec::fromText(field, value, codePage);
+        } catch (const dbf::DbfError&) {
+            if (value.empty()) {
+                return dbf::FieldCodec::blank(field);
+            }
+        }
+        // Drop the last UTF-8 character, or replace what cannot be encoded, and try again.
+        std::string shorter;
+        bool replaced = false;
+        for (std::size_t i = 0; i < value.size();) {
+            std::size_t len = 1;
+            const auto c = static_cast<unsigned char>(value[i]);
+            if (c >= 0xF0) {
+                len = 4;
+            } else if (c >= 0xE0) {
+                len = 3;
+            } else if (c >= 0xC0) {
+                len = 2;
+            }
+            const std::string one = value.substr(i, len);
+            i += len;
+            bool fits = true;
+            try {
+                dbf::FieldCodec::fromText(field, one, codePage);
+            } catch (const dbf::DbfError&) {
+                fits = false;
+            }
+            shorter += fits ? one : "?";
+            replaced = replaced || !fits;
+        }
+        if (!replaced) {
+            // Every character fits: the text is too long; cut one character off the end.
+            std::size_t end = shorter.size() - 1;
+            while (end > 0 && (static_cast<unsigned char>(shorter[end]) & 0xC0) == 0x80) {
+                --end;
+            }
+            shorter.resize(end);
+        }
+        value = shorter;
+    }
+}
+
+} // namespace
+
+CardJournal::CardJournal(std::string siteDirectory) : m_directory(std::move(siteDirectory)) {
+    while (m_directory.size() > 1 && m_directory.back() == '/') {
+        m_directory.pop_back();
+    }
+}
+
+CardJournal::~CardJournal() = default;
+
+std::vector<dbf::FieldSpec> CardJournal::fields() {
+    return {{"WRITTEN", 'C', 19}, {"KIND", 'C', 12},    {"OPTION", 'C', 30},    {"NUMBER", 'N', 6},
+            {"INDEX", 'N', 2},    {"SYSCODE", 'N', 8},  {"SURNAME", 'C', 30},   {"NAME", 'C', 30},
+            {"GROUP", 'C', 30},   {"ACCESS", 'C', 24},  {"READER", 'N', 3},     {"RSETTINGS", 'C', 60},
+            {"RESULT", 'C', 12},  {"MODE", 'C', 5}};
+}
+
+std::string CardJournal::path() const {
+    return dbf::findIgnoringCase(m_directory + "/" + kFileName);
+}
+
+bool CardJournal::exists() const {
+    return m_table || ::access(path().c_str(), F_OK) == 0;
+}
+
+bool CardJournal::open(bool create) {
+    if (m_table) {
+        return true;
+    }
+    bool created = false;
+    if (!exists()) {
+        if (!create) {
+            return false;
+        }
+        dbf::DbfTable::create(path(), dbf::TableFormat::DBase3, fields());
+        created = true;
+    }
+    auto table = std::make_unique<dbf::DbfTable>(path(), dbf::DbfTable::Mode::ReadWrite);
+    for (const auto& spec : fields()) {
+        if (table->findField(spec.name) < 0) {
+            throw dbf::DbfError("Table " + table->name() + " is not a card journal (it has no field " + spec.name + ")");
+        }
+    }
+    table->setSyncPolicy(dbf::SyncPolicy::OnClose);
+    m_table = std::move(table);
+    if (created) {
+        syncDirectory(m_directory);
+    }
+    return true;
+}
+
+std::string CardJournal::now() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string CardJournal::recordFor(const CardJournalRow& row) const {
+    std::string record = m_table->blankRecord();
+    const auto& codePage = m_table->codePage();
+    auto put = [&](Field which, const std::string& bytes) {
+        const auto& f = m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
+        record.replace(f.offset, f.length, bytes);
+    };
+    auto def = [&](Field which) -> const dbf::FieldDef& {
+        return m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
+    };
+    auto text = [&](Field which, const std::string& value) { put(which, fitText(def(which), value, codePage)); };
+    auto number = [&](Field which, std::int64_t value) { put(which, dbf::FieldCodec::fromInteger(def(which), value)); };
+    text(Written, row.written.empty() ? now() : row.written);
+    text(Kind, row.kind);
+    text(Option, row.option);
+    number(Number, row.number);
+    number(Index, row.index);
+    number(SysCode, row.sysCode);
+    text(Surname, row.surname);
+    text(Name, row.name);
+    text(Group, row.group);
+    text(Access, row.access);
+    number(Reader, row.reader);
+    text(RSettings, row.readerSettings);
+    text(Result, row.result);
+    text(Mode, row.mode);
+    return record;
+}
+
+CardJournalRow CardJournal::rowFrom(std::string_view record) const {
+    auto def = [&](Field which) -> const dbf::FieldDef& {
+        return m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
+    };
+    auto raw = [&](Field which) {
+        const auto& f = def(which);
+        return record.substr(f.offset, f.length);
+    };
+    auto text = [&](Field which) { return dbf::FieldCodec::toText(def(which), raw(which), m_table->codePage()); };
+    auto number = [&](Field which) -> std::int64_t {
+        try {
+            return dbf::FieldCodec::toInteger(def(which), raw(which), m_table->codePage());
+        } catch (const dbf::DbfError&) {
+            return 0; // a number another program left unreadable reads as none
+        }
+    };
+    CardJournalRow row;
+    row.written = text(Written);
+    row.kind = text(Kind);
+    row.option = text(Option);
+    row.number = number(Number);
+    row.index = static_cast<int>(number(Index));
+    row.sysCode = number(SysCode);
+    row.surname = text(Surname);
+    row.name = text(Name);
+    row.group = text(Group);
+    row.access = text(Access);
+    row.reader = static_cast<int>(number(Reader));
+    row.readerSettings = text(RSettings);
+    row.result = text(Result);
+    row.mode = text(Mode);
+    return row;
+}
+
+void CardJournal::append(const CardJournalRow& row) {
+    appendMany({row});
+}
+
+void CardJournal::appendMany(const std::vector<CardJournalRow>& rows) {
+    open(true);
+    for (const auto& row : rows) {
+        m_table->appendRecord(recordFor(row));
+    }
+    m_table->sync();
+}
+
+std::uint32_t CardJournal::rowCount() {
+    return open(false) ? m_table->recordCount() : 0;
+}
+
+CardJournalRow CardJournal::row(std::uint32_t i) {
+    if (!open(false)) {
+        throw dbf::DbfError("Card journal karty.dbf has no row " + std::to_string(i));
+    }
+    return rowFrom(m_table->record(i));
+}
+
+std::vector<CardJournalRow> CardJournal::rowsOf(std::int64_t number) {
+    std::vector<CardJournalRow> out;
+    if (!open(false)) {
+        return out;
+    }
+    const auto& f = m_table->fields()[static_cast<std::size_t>(m_table->findField("NUMBER"))];
+    const std::string wanted = dbf::FieldCodec::fromInteger(f, number);
+    const std::uint32_t count = m_table->recordCount();
+    const std::size_t length = m_table->recordLength();
+    for (std::uint32_t i = 0; i < count;) {
+        const std::string_view records = m_table->recordsFrom(i);
+        for (std::size_t at = 0; at + length <= records.size() && i < count; at += length, ++i) {
+            const std::string_view record = records.substr(at, length);
+            if (!dbf::DbfTable::isDeleted(record) && record.substr(f.offset, f.length) == wanted) {
+                out.push_back(rowFrom(record));
+            }
+        }
+    }
+    return out;
+}
+
+bool CardJournal::lostCardOut(std::int64_t number) {
+    if (number == 0) {
+        return false;
+    }
+    const auto rows = rowsOf(number);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        if (it->kind == JournalKind::kLost) {
+            return true;
+        }
+        // A card that counts as issued ends the lost card's story; a failed attempt does not.
+        if (it->result == JournalResult::kVerified || it->result == JournalResult::kUnverified) {
+            return false;
+        }
+    }
+    return false;
+}
+
+} // namespace talvern::journal

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "CardJournalRow.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvern::dbf {
+class DbfTable;
+struct FieldSpec;
+} // namespace talvern::dbf
+
+namespace talvern::journal {
+
+// The card journal of one site: karty.dbf in the site folder, one row per card written or attempted and
+// per lost card recorded. It is a dBASE III table (no memo file) in Windows-1250, so that any dBASE
+// reader opens it; it is created on the first append and never needed to start.
+//
+// The table is opened for writing on first use and kept open (and locked) for the life of the object,
+// as the site tables are: a program holds one CardJournal per site and shares it between whatever writes
+// and reads it. Errors are dbf::DbfError (a journal that cannot be created, opened or written).
+class CardJournal {
+public:
+    explicit CardJournal(std::string siteDirectory);
+    ~CardJournal();
+    CardJournal(const CardJournal&) = delete;
+    CardJournal& operator=(const CardJournal&) = delete;
+
+    static constexpr const char* kFileName = "karty.dbf";
+    // The journal's fields, in their order in the table.
+    static std::vector<dbf::FieldSpec> fields();
+
+    // Where the journal is (or will be): an existing file found by any letter case (KARTY.DBF).
+    std::string path() const;
+    bool exists() const;
+
+    // Writes one row and forces it to the disk (and the folder's entry, when the file was just created)
+    // before returning. An empty row.written gets the current local time. Texts longer than their field
+    // are cut to fit; a character the code page lacks is stored as '?'.
+    void append(const CardJournalRow& row);
+    // Many rows with one forced write at the end: for importing or generating journals.
+    void appendMany(const std::vector<CardJournalRow>& rows);
+
+    // Rows in the journal, deleted ones included (the program never deletes); 0 when there is no journal.
+    std::uint32_t rowCount();
+    // Row i (0 = oldest). Throws when out of range.
+    CardJournalRow row(std::uint32_t i);
+    // Every row of one user NUMBER, oldest first (configuration cards have NUMBER 0).
+    std::vector<CardJournalRow> rowsOf(std::int64_t number);
+    // Whether the newest record about user number's cards is a lost card (ZGUBIONA) not yet followed by a
+    // card written for that user.
+    bool lostCardOut(std::int64_t number);
+
+    // The current local time as WRITTEN holds it.
+    static std::string now();
+
+private:
+    bool open(bool create);
+    std::string recordFor(const CardJournalRow& row) const;
+    CardJournalRow rowFrom(std::string_view record) const;
+
+    std::string m_directory;
+    std::unique_ptr<dbf::DbfTable> m_table;
+};
+
+} // namespace talvern::journal

@@ -1,0 +1,190 @@
+#include "CardAccessHex.h"
+#include "CardJournal.h"
+#include "DbfError.h"
+#include "DbfTable.h"
+#include "ProcessRun.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/stat.h>
+
+// The card journal on real files: every field round trips, a site without a journal reads as empty and
+// gets one on the first row, and an independent dBASE reader sees the same rows.
+namespace talvern::db::test {
+namespace {
+
+using journal::CardJournal;
+using journal::CardJournalRow;
+namespace Kind = journal::JournalKind;
+namespace Result = journal::JournalResult;
+
+CardJournalRow userCard() {
+    CardJournalRow row;
+    row.written = "2026-12-11 05:06:07";
+    row.kind = Kind::kDuplicate;
+    row.number = 65535;
+    row.index = 15;
+    row.sysCode = 1000000;
+    row.surname = "Żółkiewska-Gęślak";
+    row.name = "Łucja";
+    row.group = "Lack of assignment!";
+    row.access = journal::CardAccessHex::fromReaders({1, 9, 24, 25, 96});
+    row.result = Result::kVerified;
+    row.mode = journal::JournalMode::kUser;
+    return row;
+}
+
+CardJournalRow configurationCard() {
+    CardJournalRow row;
+    row.written = "2026-01-02 00:00:59";
+    row.kind = Kind::kConfiguration;
+    row.option = "Gdy zmieniłeś kod systemowy";
+    row.sysCode = 70000;
+    row.reader = 96;
+    row.readerSettings = "kod 70000, czas 5 s, PROX, zerowanie pamięci";
+    row.result = Result::kNotVerified;
+    row.mode = journal::JournalMode::kAdministrator;
+    return row;
+}
+
+TEST(CardJournal, SiteWithoutJournalReadsEmptyAndCreatesNothing) {
+    TempDir site;
+    CardJournal journal(site.path());
+    EXPECT_FALSE(journal.exists());
+    EXPECT_EQ(journal.rowCount(), 0u);
+    EXPECT_TRUE(journal.rowsOf(42).empty());
+    EXPECT_FALSE(journal.lostCardOut(42));
+    EXPECT_THROW(journal.row(0), dbf::DbfError);
+    EXPECT_FALSE(journal.exists());
+    struct stat st {};
+    EXPECT_NE(::stat(site.file("karty.dbf").c_str(), &st), 0);
+}
+
+TEST(CardJournal, EveryFieldRoundTripsThroughTheFile) {
+    TempDir site;
+    {
+        CardJournal journal(site.path());
+        journal.append(userCard());
+        journal.append(configurationCard());
+        EXPECT_TRUE(journal.exists());
+        EXPECT_EQ(journal.rowCount(), 2u);
+    }
+    {
+        // A second object (a later run) reads what the first wrote.
+        CardJournal again(site.path());
+        ASSERT_EQ(again.rowCount(), 2u);
+        EXPECT_EQ(again.row(0), userCard());
+        EXPECT_EQ(again.row(1), configurationCard());
+    }
+    // A plain dBASE III table without a memo file, in Windows-1250.
+    dbf::DbfTable table(site.file("karty.dbf"), dbf::DbfTable::Mode::ReadOnly);
+    EXPECT_EQ(table.format(), dbf::TableFormat::DBase3);
+    EXPECT_FALSE(table.hasMemo());
+    EXPECT_EQ(table.header().languageDriver, dbf::CodePage::kWindows1250Driver);
+}
+
+TEST(CardJournal, EmptyTimeGetsNowAndOverlongTextIsCutNotLost) {
+    TempDir site;
+    CardJournal journal(site.path());
+    CardJournalRow row = userCard();
+    row.written.clear();
+    row.surname = std::string(40, 'x') + "ą";
+    row.name = "Muñoz 😀"; // ñ and the emoji are not in Windows-1250
+    journal.append(row);
+    const CardJournalRow back = journal.row(0);
+    EXPECT_EQ(back.written.size(), 19u);
+    EXPECT_EQ(back.written.substr(0, 2), "20");
+    EXPECT_EQ(back.surname, std::string(30, 'x'));
+    EXPECT_EQ(back.name, "Mu?oz ?");
+}
+
+TEST(CardJournal, RowsOfOneUserAndLostCardOut) {
+    TempDir site;
+    CardJournal journal(site.path());
+    auto card = [](std::int64_t number, int index, const char* kind, const char* result) {
+        CardJournalRow row = userCard();
+        row.number = number;
+        row.index = index;
+        row.kind = kind;
+        row.result = result;
+        return row;
+    };
+    journal.appendMany({card(7, 0, Kind::kUserCard, Result::kVerified), card(8, 0, Kind::kUserCard, Result::kVerified),
+                        card(7, 0, Kind::kLost, Result::kReported)});
+    EXPECT_TRUE(journal.lostCardOut(7));
+    EXPECT_FALSE(journal.lostCardOut(8));
+    // A failed replacement leaves the lost card out; a verified one ends it.
+    journal.append(card(7, 1, Kind::kDuplicate, Result::kNotVerified));
+    EXPECT_TRUE(journal.lostCardOut(7));
+    journal.append(card(7, 1, Kind::kDuplicate, Result::kVerified));
+    EXPECT_FALSE(journal.lostCardOut(7));
+    const auto rows = journal.rowsOf(7);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].kind, Kind::kLost);
+    EXPECT_EQ(rows[3].index, 1);
+    EXPECT_EQ(journal.rowsOf(8).size(), 1u);
+}
+
+TEST(CardJournal, AnotherTableUnderTheNameIsRefused) {
+    TempDir site;
+    dbf::DbfTable::create(site.file("KARTY.DBF"), dbf::TableFormat::DBase3, {{"NAME", 'C', 10}});
+    CardJournal journal(site.path());
+    EXPECT_TRUE(journal.exists());
+    EXPECT_THROW(journal.rowCount(), dbf::DbfError);
+}
+
+TEST(CardAccessHex, BitOrderIsTheCardsAndBadTextGivesNothing) {
+    using namespace journal::CardAccessHex;
+    EXPECT_EQ(fromReaders({1}), "800000000000000000000000");
+    EXPECT_EQ(fromReaders({8, 9}), "018000000000000000000000");
+    EXPECT_EQ(fromReaders({96}), "000000000000000000000001");
+    EXPECT_EQ(fromReaders({0, 97}), std::string(24, '0'));
+    const std::vector<int> some{1, 9, 24, 25, 48, 49, 72, 73, 96};
+    EXPECT_EQ(readers(fromReaders(some)), some);
+    EXPECT_EQ(readers("ff00000000000000000000ff").size(), 16u);
+    for (const char* bad : {"", "80000000000000000000000", "8000000000000000000000000", "G00000000000000000000000"}) {
+        EXPECT_FALSE(toBits(bad).has_value()) << bad;
+        EXPECT_TRUE(readers(bad).empty()) << bad;
+    }
+}
+
+// Debian's python3-dbfread, run by the system's interpreter, reads the journal field by field.
+TEST(CardJournal, ReadByAnIndependentDbaseReader) {
+    TempDir site;
+    {
+        CardJournal journal(site.path());
+        journal.append(userCard());
+        journal.append(configurationCard());
+    }
+    const RunResult run = runCommand("/usr/bin/python3 " + quoted(std::string(TALVERN_INTEROP_SCRIPTS) + "/read_table.py") +
+                                     " dbfread " + quoted(site.file("karty.dbf")));
+    ASSERT_EQ(run.exitCode, 0);
+    auto hex = [](const std::string& s) {
+        static const char* digits = "0123456789abcdef";
+        std::string out;
+        for (unsigned char c : s) {
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+        return out;
+    };
+    std::ostringstream expected;
+    int n = 0;
+    for (const CardJournalRow& r : {userCard(), configurationCard()}) {
+        const std::pair<const char*, std::string> values[] = {
+            {"WRITTEN", r.written}, {"KIND", r.kind}, {"OPTION", r.option}, {"NUMBER", std::to_string(r.number)},
+            {"INDEX", std::to_string(r.index)}, {"SYSCODE", std::to_string(r.sysCode)}, {"SURNAME", r.surname},
+            {"NAME", r.name}, {"GROUP", r.group}, {"ACCESS", r.access}, {"READER", std::to_string(r.reader)},
+            {"RSETTINGS", r.readerSettings}, {"RESULT", r.result}, {"MODE", r.mode}};
+        for (const auto& [field, value] : values) {
+            expected << n << ' ' << field << ' ' << hex(value) << '\n';
+        }
+        ++n;
+    }
+    EXPECT_EQ(run.output, expected.str());
+}
+
+} // namespace
+} // namespace talvern::db::test
