@@ -29,7 +29,9 @@ std::string groupToJoin(gid_t nodeGroup, gid_t primaryGroup) {
 } // namespace
 
 DeviceAccess CheckDeviceAccess(const std::string& path) {
-    const Credentials self = Credentials::OfThisProcess();
+    // A process keeps its user and groups for its whole life (a new group counts from the next
+    // login), and the user's name may come from a directory server: looked up once.
+    static const Credentials self = Credentials::OfThisProcess();
     DeviceAccess access;
     access.User = self.User.empty() ? std::string("$USER") : self.User;
     struct stat node {};

@@ -12,8 +12,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <system_error>
 
 namespace talvern {
@@ -171,8 +173,8 @@ void PortAssignmentWindow::hideEvent(QHideEvent* event) {
 
 void PortAssignmentWindow::refresh() {
     ++m_refreshCount;
+    showDevices(); // first: the ports' rows read which built-in ports have a chip from it
     showPorts();
-    showDevices();
 }
 
 void PortAssignmentWindow::showPorts() {
@@ -187,8 +189,21 @@ void PortAssignmentWindow::showPorts() {
         if (description.isEmpty() && !entry)
             description = QStringLiteral("port wbudowany");
         m_portDescription[i]->setText(description);
-        m_portState[i]->setText(details.Present ? QStringLiteral("obecne") : QStringLiteral("brak urządzenia"));
+        m_portState[i]->setText(present(path, details) ? QStringLiteral("obecne") : QStringLiteral("brak urządzenia"));
     }
+}
+
+bool PortAssignmentWindow::present(const std::string& path, const serial::DeviceDetails& details) const {
+    if (!details.Present)
+        return false;
+    // Most /dev/ttyS nodes exist with no chip behind them: such a port is there only when the
+    // machine's device list has it.
+    std::error_code error;
+    const std::string node = std::filesystem::canonical(m_sources.root + path, error).filename().string();
+    if (error || node.size() < 5 || node.rfind("ttyS", 0) != 0 || node[4] < '0' || node[4] > '9')
+        return true;
+    return std::any_of(m_machineDevices.begin(), m_machineDevices.end(),
+                       [&](const serial::MachineDevice& device) { return device.Node == "/dev/" + node; });
 }
 
 void PortAssignmentWindow::showDevices() {

@@ -84,6 +84,9 @@ private:
     void showDevices();
     void showAccessOfSelection();
     const serial::MachineDevice* selectedDevice() const;
+    // Whether the device a port stands for is there: its node exists, and a built-in UART's node
+    // has a chip behind it.
+    bool present(const std::string& path, const serial::DeviceDetails& details) const;
     serial::DeviceAccess accessOf(const serial::MachineDevice& device) const;
 
     PortDeviceSources m_sources;

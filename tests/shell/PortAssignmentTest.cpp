@@ -54,6 +54,14 @@ public:
         file("/dev/" + tty, "");
         ::chmod((root() + "/dev/" + tty).c_str(), mode);
     }
+    // A built-in UART: its node, and its sysfs entry with the kernel's port type (0: no chip).
+    void uart(int k, const std::string& type) {
+        const std::string tty = "ttyS" + std::to_string(k);
+        file("/sys/class/tty/" + tty + "/type", type + "\n");
+        fs::create_directories(root() + "/sys/devices/platform/serial8250");
+        fs::create_symlink(root() + "/sys/devices/platform/serial8250", root() + "/sys/class/tty/" + tty + "/device");
+        file("/dev/" + tty, "");
+    }
     // As the kernel and udev take a device away: node, link and sysfs entry.
     void unplug(const std::string& tty, const std::string& byId) {
         fs::remove(root() + "/dev/serial/by-id/" + byId);
@@ -136,13 +144,18 @@ void PortAssignmentTest::assignsByStableNameKeepingTheMap() {
                               "some line we do not know\n"
                               "COM2 = /dev/ttyUSB7\n";
     writeComports(before);
+    machine.uart(2, "4"); // COM3's built-in port has a 16550A behind it
+    machine.uart(3, "0"); // COM4's node exists, with no chip behind it
     PortAssignmentWindow& window = openWindow(site);
     QCOMPARE(window.windowTitle(), QStringLiteral("Przypisanie portów"));
-    QCOMPARE(deviceNames(window), QStringList{QString("/dev/serial/by-id/") + kAdapter});
-    QCOMPARE(window.devices()->item(0, 1)->text(), QStringLiteral("FT232R USB UART"));
+    QCOMPARE(deviceNames(window), (QStringList{"/dev/ttyS2", QString("/dev/serial/by-id/") + kAdapter}));
+    QCOMPARE(window.devices()->item(1, 1)->text(), QStringLiteral("FT232R USB UART"));
     QCOMPARE(window.portDevice(1)->text(), QStringLiteral("/dev/ttyACM9"));
     QCOMPARE(window.portState(1)->text(), QStringLiteral("brak urządzenia"));
     QCOMPARE(window.portDevice(3)->text(), QStringLiteral("/dev/ttyS2")); // no entry: the built-in port
+    QCOMPARE(window.portState(3)->text(), QStringLiteral("obecne"));
+    QCOMPARE(window.portDevice(4)->text(), QStringLiteral("/dev/ttyS3"));
+    QCOMPARE(window.portState(4)->text(), QStringLiteral("brak urządzenia"));
     // Nothing selected: nothing to assign.
     QVERIFY(!window.assignButton(2)->isEnabled());
 

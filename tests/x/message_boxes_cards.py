@@ -32,8 +32,9 @@ TRANSFER_WINDOW = "Read/write  card"
 
 
 def without_status(program):
-    """The window as state() sees it, but for the link's status, which a lost line changes."""
-    return [seen for seen in state(program) if seen[1] != "Stan połączenia"]
+    """The window as state() sees it, but for the link's status (its text and the port's device
+    beside it), which a lost line changes."""
+    return [seen for seen in state(program) if seen[1] not in ("Stan połączenia", "Urządzenie portu")]
 
 
 def after_log(simulator, logged, then, timeout=20.0):
