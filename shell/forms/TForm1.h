@@ -46,6 +46,7 @@ class CardOperations;
 class ProgrammerLink;
 } // namespace link
 
+class ReportsMenu;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -203,6 +204,7 @@ private:
     // After m_rs: the event loop stops watching the port's doorbell before the port goes.
     std::unique_ptr<serial::QtEventLoopDelivery> m_rsDelivery;
     SettingsPage* m_settingsPage = nullptr;
+    ReportsMenu* m_reportsMenu = nullptr; // "Raporty", between "Edycja" and "Port"
     QLabel* m_statusText = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
