@@ -15,20 +15,28 @@ ReportTable WhoCanOpenReader::build(SiteTables& site, int reader) const {
     table.title = "Kto otworzy czytnik " + std::to_string(reader) + ": " + readerName(readers, reader);
     table.columns = userColumnTitles();
     table.numeric = {true, false, false, false};
-    if (reader < 1 || reader > kReaderCount) {
+    if (reader < 1 || reader > kReaderCount || !site.users.file()) {
         return table;
     }
-    // A user's card carries the access fields of the first group bearing the user's GROUP.
+    // A user's card carries the access fields of the first group bearing the user's GROUP. The names
+    // are compared as the file holds them, so that only the users listed are decoded.
     std::unordered_set<std::string> opening;
     for (const auto& [name, group] : firstGroupByName(groups)) {
         if (group->access[static_cast<std::size_t>(reader)]) {
-            opening.insert(name);
+            try {
+                opening.insert(site.users.file()->codePage().fromUtf8(name));
+            } catch (const DbfError&) {
+                // a name the users table cannot hold is no user's GROUP
+            }
         }
     }
     const int groupField = site.users.findField("GROUP");
+    const UserColumnFields columns = userColumnFields(site.users);
+    std::string stored;
     forEachUser(site.users, [&](const UserRow& row) {
-        if (opening.count(row.text(groupField))) {
-            table.rows.push_back(userColumns(site.users, row));
+        stored.assign(row.raw(groupField));
+        if (opening.count(stored)) {
+            table.rows.push_back(userColumns(columns, row));
         }
     });
     return table;
@@ -43,9 +51,10 @@ ReportTable WhatUserCanOpen::build(SiteTables& site, int userRecNo) const {
     table.columns = {"Numer czytnika", "Nazwa czytnika"};
     table.numeric = {true, false};
     std::vector<std::string> user;
+    const UserColumnFields columns = userColumnFields(site.users);
     forEachUser(site.users, [&](const UserRow& row) {
         if (row.recNo() == userRecNo) {
-            user = userColumns(site.users, row);
+            user = userColumns(columns, row);
         }
     });
     if (user.empty()) {

@@ -23,6 +23,7 @@ ReportTable UsersWithoutGroup::build(SiteTables& site, int) const {
     table.columns.push_back("Powód");
     table.numeric = {true, false, false, false, false};
     const int groupField = site.users.findField("GROUP");
+    const UserColumnFields columns = userColumnFields(site.users);
     forEachUser(site.users, [&](const UserRow& row) {
         const std::string group = row.text(groupField);
         std::string reason;
@@ -35,9 +36,9 @@ ReportTable UsersWithoutGroup::build(SiteTables& site, int) const {
         } else {
             return;
         }
-        std::vector<std::string> columns = userColumns(site.users, row);
-        columns.push_back(reason);
-        table.rows.push_back(std::move(columns));
+        std::vector<std::string> values = userColumns(columns, row);
+        values.push_back(reason);
+        table.rows.push_back(std::move(values));
     });
     return table;
 }
@@ -111,13 +112,14 @@ ReportTable PossibleDuplicates::build(SiteTables& site, int) const {
     std::map<std::string, std::vector<std::vector<std::string>>> byName;
     const int surnameField = site.users.findField("SURNAME");
     const int nameField = site.users.findField("NAME");
+    const UserColumnFields columns = userColumnFields(site.users);
     forEachUser(site.users, [&](const UserRow& row) {
         const std::string surname = foldForSearch(row.text(surnameField));
         const std::string name = foldForSearch(row.text(nameField));
         if (surname.empty() && name.empty()) {
             return; // a record without names is no one yet
         }
-        byName[surname + '\n' + name].push_back(userColumns(site.users, row));
+        byName[surname + '\n' + name].push_back(userColumns(columns, row));
     });
     ReportTable table;
     table.title = "Możliwe duplikaty osób";

@@ -136,15 +136,17 @@ void forEachUser(TTable& users, const std::function<void(const UserRow&)>& visit
     });
 }
 
-std::vector<std::string> userColumns(TTable& users, const UserRow& row) {
+UserColumnFields userColumnFields(TTable& users) {
+    return {users.findField("NUMBER"), users.findField("SURNAME"), users.findField("NAME"), users.findField("GROUP")};
+}
+
+std::vector<std::string> userColumns(const UserColumnFields& fields, const UserRow& row) {
     std::vector<std::string> out;
-    for (const char* field : {"NUMBER", "SURNAME", "NAME", "GROUP"}) {
-        std::string value = row.text(users.findField(field));
-        if (field[0] == 'N' && field[1] == 'U') {
-            value = std::string(trimBoth(value));
-        }
-        out.push_back(std::move(value));
+    out.reserve(fields.size());
+    for (int field : fields) {
+        out.push_back(row.text(field));
     }
+    out[0] = std::string(trimBoth(out[0])); // numbers stand right-aligned in the file
     return out;
 }
 

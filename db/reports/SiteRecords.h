@@ -55,8 +55,11 @@ private:
 };
 void forEachUser(TTable& users, const std::function<void(const UserRow&)>& visit);
 
-// The users grid's four columns (NUMBER, SURNAME, NAME, GROUP) of a user, and their titles.
-std::vector<std::string> userColumns(TTable& users, const UserRow& row);
+// The users grid's four columns (NUMBER, SURNAME, NAME, GROUP) of a user, and their titles. The
+// fields are found once per report (userColumnFields), not once per row.
+using UserColumnFields = std::array<int, 4>;
+UserColumnFields userColumnFields(TTable& users);
+std::vector<std::string> userColumns(const UserColumnFields& fields, const UserRow& row);
 std::vector<std::string> userColumnTitles();
 
 } // namespace talvern::db::reports

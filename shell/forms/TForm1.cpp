@@ -8,6 +8,8 @@
 #include "SiteBackup.h"
 #include "MakerContact.h"
 #include "ManualLocation.h"
+#include "DBGrid.h"
+#include "ReportsMenu.h"
 #include "OperatorMessages.h"
 #include "PasswordStyle.h"
 #include "Pages.h"
@@ -192,6 +194,20 @@ void TForm1::buildWorkingLayout() {
     connect(m_menu->FolderObiektu1, &QAction::triggered, this,
             [this] { OperatorMessages::runHandler([this] { site::chooseFolder(this); }); });
     connectPortMenu();
+    m_reportsMenu = new ReportsMenu(
+        m_table1, m_table3, m_table2,
+        [this] {
+            // The grid of the page shown, with the page's tab caption as its title.
+            ReportsMenu::PageGrid grid;
+            QWidget* page = m_notebook->Zakladka->currentWidget();
+            if (auto* dbGrid = page ? page->findChild<DBGrid*>() : nullptr) {
+                grid.model = dbGrid->model();
+                grid.title = m_notebook->Zakladka->tabText(m_notebook->Zakladka->currentIndex()).remove(QLatin1Char('&'));
+            }
+            return grid;
+        },
+        this);
+    m_menu->MainMenu1->insertMenu(m_menu->Port1->menuAction(), m_reportsMenu);
     connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
     connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
     connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
@@ -211,7 +227,7 @@ void TForm1::showWorkingLayoutAsLocked(bool locked) {
     if (!m_notebook)
         return;
     m_menu->MainMenu1->setVisible(!locked);
-    for (QMenu* top : {m_menu->Edycja1, m_menu->Port1, m_menu->Pomoc1})
+    for (QMenu* top : {m_menu->Edycja1, static_cast<QMenu*>(m_reportsMenu), m_menu->Port1, m_menu->Pomoc1})
         top->menuAction()->setVisible(!locked);
     m_notebook->Bevel1->setVisible(!locked);
     m_notebook->Zakladka->setVisible(!locked);

@@ -49,6 +49,7 @@ class ProgrammerLink;
 
 class RestoreWindow;
 class PortAssignmentWindow;
+class ReportsMenu;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -235,6 +236,7 @@ private:
     // After m_rs: the event loop stops watching the port's doorbell before the port goes.
     std::unique_ptr<serial::QtEventLoopDelivery> m_rsDelivery;
     SettingsPage* m_settingsPage = nullptr;
+    ReportsMenu* m_reportsMenu = nullptr; // "Raporty", between "Edycja" and "Port"
     QLabel* m_statusText = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;

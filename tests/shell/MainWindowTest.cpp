@@ -342,7 +342,7 @@ void MainWindowTest::menuEntries() {
     QStringList titles;
     for (QAction* top : form.menuBar()->actions())
         titles << top->text();
-    QCOMPARE(titles, (QStringList{"Edycja", "Port", "Pomoc"}));
+    QCOMPARE(titles, (QStringList{"Edycja", "Raporty", "Port", "Pomoc"}));
     QStringList port;
     for (QAction* entry : form.findChild<QMenu*>("Port1")->actions())
         port << entry->text();

@@ -1,0 +1,204 @@
+// The search box, the reports and printing on a large site, in the real main window: the time of each
+// keystroke in the users' search box (the search, the cursor move, group tracking and the grid
+// following), of "Następny", of every report, and of a PDF of the whole users grid.
+//
+//   reports-bench [users] [groups]      (defaults 65535 and 1000)
+
+#include "DBGrid.h"
+#include "GridPrinter.h"
+#include "LargeSite.h"
+#include "OperatorMessages.h"
+#include "Program.h"
+#include "RecordSearch.h"
+#include "Report.h"
+#include "ReportModel.h"
+#include "ReportWindow.h"
+#include "ReportsMenu.h"
+#include "SearchBar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+using namespace talvern;
+
+namespace {
+
+double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+struct Figures {
+    std::vector<double> samples;
+    void add(double value) { samples.push_back(value); }
+    void print(const char* what) const {
+        if (samples.empty()) {
+            return;
+        }
+        std::vector<double> sorted = samples;
+        std::sort(sorted.begin(), sorted.end());
+        const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
+        std::printf("%-46s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, sorted.size(), mean,
+                    sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
+                    sorted.back());
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir site;
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("HOME", config.path().toUtf8());
+    QApplication app(argc, argv);
+
+    db::bench::SiteSize size;
+    if (argc > 1) {
+        size.users = std::atoi(argv[1]);
+    }
+    if (argc > 2) {
+        size.groups = std::atoi(argv[2]);
+    }
+    int messages = 0;
+    OperatorMessages::setRecorder([&](const OperatorMessage& message) {
+        ++messages;
+        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
+    });
+    db::bench::generateLargeSite(site.path().toStdString(), size);
+    QDir::setCurrent(site.path());
+    std::printf("site: %d users, %d groups, %d readers\n", size.users, size.groups, size.readers);
+
+    auto program = createProgram();
+    TForm1& form = *program->Form1;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "the window did not show\n");
+    }
+    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("9"));
+    form.BitBtn1Click();
+    QApplication::processEvents();
+
+    // Typing, key by key, as an operator looks people up; each keystroke searches from the top.
+    auto* bar = form.findChild<SearchBar*>(QStringLiteral("UsersSearch"));
+    const QStringList lookups = {QStringLiteral("łęcka 65001"), QStringLiteral("kowalski 4"), QStringLiteral("zbigniew"),
+                                 QStringLiteral("65535"),       QStringLiteral("ŚLIWIŃSKA 3276"), QStringLiteral("nikt taki"),
+                                 QStringLiteral("ćwik 12345")};
+    Figures keystrokes;
+    Figures noMatch;
+    for (const QString& text : lookups) {
+        bar->textBox()->clear();
+        QApplication::processEvents();
+        for (QChar c : text) {
+            QElapsedTimer timer;
+            timer.start();
+            QTest::sendKeyEvent(QTest::Click, bar->textBox(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+            const double took = ms(timer);
+            keystrokes.add(took);
+            if (!bar->found()) {
+                noMatch.add(took);
+            }
+            QApplication::processEvents(); // the grid repaints between keys, as it does for an operator
+        }
+    }
+    keystrokes.print("search box, per keystroke");
+    noMatch.print("  of which keystrokes matching nothing");
+
+    Figures nextPresses;
+    bar->textBox()->setText(QStringLiteral("łucja"));
+    for (int i = 0; i < 200; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        bar->searchNext();
+        nextPresses.add(ms(timer));
+        QApplication::processEvents();
+    }
+    nextPresses.print("\"Następny\" (every sixth user matches)");
+    bar->textBox()->setText(QStringLiteral("nowak 65532"));
+    Figures farNext;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        bar->searchNext();
+        farNext.add(ms(timer));
+    }
+    farNext.print("\"Następny\" (one match, at the end)");
+
+    // The reports, computed (build) and shown (window).
+    auto* menu = form.findChild<ReportsMenu*>();
+    db::reports::SiteTables tables{form.Table1(), form.Table3(), form.Table2()};
+    const auto catalogue = db::reports::reportCatalogue();
+    Figures who;
+    int whoRows = 0;
+    for (int reader : {1, 17, 50, 96}) {
+        for (int round = 0; round < 5; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            whoRows = static_cast<int>(catalogue[0]->build(tables, reader).rows.size());
+            who.add(ms(timer));
+        }
+    }
+    who.print("who can open reader N (build)");
+    std::printf("  rows for reader 96: %d\n", whoRows);
+    for (std::size_t i = 1; i < catalogue.size(); ++i) {
+        Figures build;
+        std::size_t rows = 0;
+        for (int round = 0; round < 3; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            rows = catalogue[i]->build(tables, 1).rows.size();
+            build.add(ms(timer));
+        }
+        build.print((catalogue[i]->caption() + " (build)").c_str());
+        std::printf("  rows: %zu\n", rows);
+    }
+    ReportsMenu::setReaderChooser([] { return 17; });
+    {
+        QElapsedTimer timer;
+        timer.start();
+        ReportWindow* window = menu->openReport(0);
+        QApplication::processEvents();
+        std::printf("%-46s %.1f ms (%d rows)\n", "who can open reader 17, window shown", ms(timer),
+                    window->model()->rowCount());
+        timer.restart();
+        window->model()->sort(2);
+        std::printf("%-46s %.1f ms\n", "  sorted by a text column", ms(timer));
+        window->close();
+    }
+
+    // A PDF of the whole users grid: every user on paper.
+    {
+        auto* grid = form.findChild<DBGrid*>(QStringLiteral("DBGrid1"));
+        const QString path = site.filePath(QStringLiteral("osoby.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        GridPrinter job(*grid->model(), {QStringLiteral("Osoby"), site.path(), QDateTime::currentDateTime()});
+        QElapsedTimer timer;
+        timer.start();
+        double longestStep = 0;
+        QElapsedTimer step;
+        step.start();
+        job.print(printer, [&](int, int) {
+            longestStep = std::max(longestStep, ms(step));
+            QApplication::processEvents();
+            step.restart();
+            return true;
+        });
+        std::printf("%-46s %.1f s, %d pages, %.1f MB; longest time between two progress steps %.1f ms\n",
+                    "PDF of the users grid", ms(timer) / 1000, job.pageCount(),
+                    QFileInfo(path).size() / 1048576.0, longestStep);
+    }
+    std::printf("operator messages: %d\n", messages);
+    program.reset();
+    return messages == 0 ? 0 : 1;
+}
