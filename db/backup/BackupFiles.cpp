@@ -125,6 +125,12 @@ void syncFile(const std::string& path) {
         throwFileError("write", "zapisać pliku", path, errno);
 }
 
+void startWriteBack(const std::string& path) {
+    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd >= 0)
+        (void)::sync_file_range(file.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 SiteLocks::SiteLocks(const std::string& siteDir) {
     for (const SiteFile& file : siteFiles(siteDir)) {
         const int fd = ::open(file.source.c_str(), O_RDONLY | O_CLOEXEC);

@@ -35,6 +35,9 @@ bool readSmallFile(const std::string& path, std::string& text);
 void copyFile(const std::string& from, const std::string& to);
 void copyFileSynced(const std::string& from, const std::string& to);
 void syncFile(const std::string& path);
+// Asks the kernel to begin writing a file to the disk, without waiting: work done meanwhile overlaps the
+// disk's; syncFile then waits for the rest. Quietly does nothing where it cannot.
+void startWriteBack(const std::string& path);
 
 // Shared locks on the files of a site's tables, as the table tool takes them, held for the object's life:
 // a program that has the tables open for writing keeps them out (BackupError), and no writer gets in

@@ -100,14 +100,17 @@ BackupEntry takeBackup(const BackupRequest& request) {
     const std::string folder = makeBackupFolder(request.root, taken);
     BackupManifest manifest;
     try {
-        // All copies first, then all forced to the disk: the disk writes them back together.
+        // All copies first; the disk starts writing them back while the copies are checked, and the
+        // manifest waits until they are all on it.
         for (const SiteFile& file : files)
             copyFile(file.source, folder + "/" + file.name);
         held.reset();
         for (const SiteFile& file : files)
+            startWriteBack(folder + "/" + file.name);
+        const std::vector<std::string> faults = checkBackupFolder(folder);
+        for (const SiteFile& file : files)
             syncFile(folder + "/" + file.name);
         syncFolder(folder);
-        const std::vector<std::string> faults = checkBackupFolder(folder);
         manifest.checked = faults.empty();
         if (!manifest.checked && !request.keepUnchecked)
             throw BackupError("The backup in " + folder + " fails its check: " + faults.front(),

@@ -389,6 +389,43 @@ TEST_F(SiteFixture, ABackupOfADamagedSiteDoesNotCount) {
     EXPECT_TRUE(backup::incompleteBackups(root()).empty());
 }
 
+// The same from a terminal: talvern-dbf backup, backups and restore, and the backup a CSV import takes.
+TEST_F(SiteFixture, TheTableToolBacksUpListsAndRestores) {
+    const std::string tool = quoted(TALVERN_DBF_TOOL);
+    const RunResult backedUp = runCommand(tool + " backup " + quoted(site.path()));
+    ASSERT_EQ(backedUp.exitCode, 0);
+    const std::string folder = backedUp.output.substr(0, backedUp.output.find('\n'));
+    EXPECT_EQ(readAll(folder + "/osoby.dbf"), readAll(site.file("osoby.dbf")));
+
+    writeAll(site.file("nowi.csv"), "NUMBER,SURNAME\n9,Nowy\n");
+    ASSERT_EQ(runCommand(tool + " import --csv " + quoted(site.file("nowi.csv")) + " " +
+                         quoted(site.file("osoby.dbf")) + " 2>/dev/null").exitCode, 0);
+    const auto listed = backup::listBackups(root());
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].manifest.reason, backup::reason::kCsvImport);
+    EXPECT_EQ(listed[0].manifest.users, 3u); // before the import's user
+
+    const RunResult list = runCommand(tool + " backups " + quoted(site.path()));
+    EXPECT_NE(list.output.find("Przed importem CSV"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find(backup::reason::kTool), std::string::npos) << list.output;
+
+    // Refused while a program holds the tables; then restored.
+    {
+        TTable users;
+        users.open(site.file("osoby.dbf"));
+        EXPECT_NE(runCommand(tool + " restore " + quoted(folder) + " " + quoted(site.path()) + " 2>/dev/null").exitCode, 0);
+        EXPECT_NE(runCommand(tool + " backup " + quoted(site.path()) + " 2>/dev/null").exitCode, 0);
+    }
+    ASSERT_EQ(runCommand(tool + " restore " + quoted(folder) + " " + quoted(site.path())).exitCode, 0);
+    EXPECT_EQ(readAll(site.file("osoby.dbf")), readAll(folder + "/osoby.dbf"));
+    EXPECT_EQ(backup::listBackups(root()).size(), 3u); // the state before, with the imported user
+    EXPECT_EQ(backup::listBackups(root())[0].manifest.users, 4u);
+
+    // A backup folder named with --to must exist.
+    EXPECT_NE(runCommand(tool + " backup " + quoted(site.path()) + " --to " + quoted(site.file("brak")) + " 2>/dev/null").exitCode, 0);
+    EXPECT_FALSE(fs::exists(site.file("brak")));
+}
+
 TEST(BackupNames, FoldersAreRecognisedByTheirDatedNamesOnly) {
     struct Case {
         const char* name;
