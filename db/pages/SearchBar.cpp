@@ -96,6 +96,7 @@ void SearchBar::showFound(bool found) {
     colours.setColor(QPalette::Base, found ? palette().color(QPalette::Base) : QColor(255, 200, 200));
     m_text->setPalette(colours);
     m_text->setAccessibleDescription(found ? QString() : notFoundText());
+    m_status->setAccessibleDescription(m_status->text());
 }
 
 void SearchBar::moveTo(int recNo) {

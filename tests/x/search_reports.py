@@ -1,0 +1,126 @@
+"""The search box, a report and its CSV and PDF in the real program in a real X server, driven
+through the accessibility tree and the X server's keyboard:
+
+- on "Osoby", typing "wisniew" into "Szukaj" makes Łucja Wiśniewska (3) the current user, and
+  "Następny" goes on to the next match; a text nothing matches says "Nie znaleziono" and leaves the
+  user where it was;
+- "Raporty" → "Kto otworzy czytnik..." asks for the reader, and its window lists who opens it;
+- "Zapisz CSV..." and "Zapisz PDF..." save through the program's own file dialog: the CSV reads back
+  with Python's csv module, the PDF's text (pdftotext) shows the title and the first and last rows.
+"""
+
+import csv
+import os
+import shutil
+import subprocess
+import sys
+
+from xsite import (SCRATCH, Failure, Program, click, key, menu_item, prepare_site, run, show_page, showing,
+                   type_text, wait_for)
+
+GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
+    f"{number},{name},," + ",".join("True" if n in readers else "False" for n in range(1, 97)) + "\n"
+    for number, name, readers in ((1, "Administracja", {1, 2}), (2, "Magazyn", {2, 3}), (3, "Serwis", {1, 3}))))
+READERS = ("ID_CZYT,NAME,TIME,PROX,EMULACJA,MIEJSCE\n"
+           "1,Wejście główne,5,False,False,\n"
+           "2,Recepcja,2,False,False,\n"
+           "3,Magazyn A,10,False,False,\n")
+USERS = ("NUMBER,SURNAME,NAME,GROUP,INDEX,INFO\n"
+         "1,Anna,Kowalska,Administracja,0,\n"
+         "2,Józef,Nowak,Magazyn,0,\n"
+         "3,Łucja,Wiśniewska,Serwis,0,\n"
+         "4,Piotr,Zieliński,Magazyn,0,\n"
+         "5,Ewa,Wiśniewska,Serwis,0,\n")
+
+
+def current_user(window):
+    return showing(window, "Numer w bazie", "text").text
+
+
+def search_box(window):
+    return showing(window, "Szukaj", "text")
+
+
+def retype(box, text):
+    click(box)
+    key("ctrl+a", "BackSpace")
+    type_text(text)
+
+
+def save_through_dialog(program, button, path):
+    """Presses a report's save button and types the path into the program's own file dialog."""
+    click(button)
+    program.wait_box("Zapisz jako")
+    # The file name box has the focus when the dialog opens; the name offered is replaced.
+    key("ctrl+a", "BackSpace")
+    type_text(path)
+    key("Return")
+    wait_for(lambda: os.path.exists(path), f"{os.path.basename(path)} saved")
+    program.wait_no_box()
+
+
+def main():
+    if shutil.which("pdftotext") is None:
+        print("skipped: pdftotext is not installed (poppler-utils)", file=sys.stderr)
+        return 77
+    prepare_site({"grupa.dbf": GROUPS, "sprzet.dbf": READERS, "osoby.dbf": USERS})
+    program = Program()
+    try:
+        window = program.main_window()
+        program.login("9")
+        show_page(window, "Osoby")
+
+        box = search_box(window)
+        retype(box, "wisniew")
+        wait_for(lambda: current_user(window) == "3", "Łucja Wiśniewska found by \"wisniew\"")
+        click(showing(window, "Następny", "push button"))
+        wait_for(lambda: current_user(window) == "5", "the next Wiśniewska")
+        click(showing(window, "Następny", "push button"))
+        wait_for(lambda: current_user(window) == "3", "round the table to the first Wiśniewska")
+        box.text = "qqq"
+        status = showing(window, "Wynik wyszukiwania", "label")
+        wait_for(lambda: status.description == "Nie znaleziono", "\"Nie znaleziono\" for qqq")
+        if current_user(window) != "3":
+            raise Failure(f"a search that found nothing moved the cursor to {current_user(window)}")
+
+        menu_item(program, "Raporty", "Kto otworzy czytnik...")
+        question = program.wait_box("Kto otworzy czytnik")
+        key("Return")  # the reader offered first: the current reader, 1 Wejście główne
+        report = wait_for(lambda: next((w for w in program.app().children
+                                        if w.name == "Kto otworzy czytnik 1: Wejście główne" and w.showing), None),
+                          "the report's window")
+        del question
+        cells = [c.name for c in report.findChildren(lambda n: n.roleName == "table cell")]
+        for expected in ("Kowalska", "Wiśniewska"):
+            if expected not in cells:
+                raise Failure(f"the report lists {cells}, without {expected}")
+        if "Nowak" in cells:
+            raise Failure(f"the report lists Nowak, whose group does not open reader 1: {cells}")
+
+        csv_path = os.path.join(SCRATCH, "kto-otworzy.csv")
+        save_through_dialog(program, report.child(name="Zapisz CSV...", roleName="push button"), csv_path)
+        with open(csv_path, encoding="utf-8-sig", newline="") as file:
+            rows = list(csv.reader(file, delimiter=";"))
+        expected = [["ID", "Imię", "Nazwisko", "Grupa"], ["1", "Anna", "Kowalska", "Administracja"],
+                    ["3", "Łucja", "Wiśniewska", "Serwis"], ["5", "Ewa", "Wiśniewska", "Serwis"]]
+        if rows != expected:
+            raise Failure(f"the CSV reads back as {rows}")
+
+        pdf_path = os.path.join(SCRATCH, "kto-otworzy.pdf")
+        save_through_dialog(program, report.child(name="Zapisz PDF...", roleName="push button"), pdf_path)
+        text = subprocess.run(["pdftotext", "-layout", pdf_path, "-"], check=True, capture_output=True,
+                              text=True).stdout
+        for expected in ("Kto otworzy czytnik 1: Wejście główne", "Anna", "Kowalska", "Ewa", "Strona 1 z 1"):
+            if expected not in text:
+                raise Failure(f"the PDF lacks {expected!r}:\n{text}")
+
+        click(report.child(name="Zamknij", roleName="push button"))
+        wait_for(lambda: not report.showing, "the report's window to close")
+        program.expect_alive("after the report was closed")
+    finally:
+        program.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    run(main)
