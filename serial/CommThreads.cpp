@@ -137,6 +137,8 @@ void PortSession::post(uint32_t mask, bool mayRing) {
     if (ring) {
         // The message thread is not woken for it: the main thread takes it off the queue when
         // it has run it, unless the message thread came for it first (then it waits for it).
+        if (doorbellRang != nullptr)
+            doorbellRang->store(true, std::memory_order_release);
         const uint64_t one = 1;
         while (::write(doorbellFd, &one, sizeof one) < 0 && errno == EINTR) {
         }

@@ -96,6 +96,7 @@ struct PortSession {
     const uint64_t generation;
     int wakeFd = -1;
     int doorbellFd = -1; // the component's ring, while the application watches it; else -1
+    std::atomic<bool>* doorbellRang = nullptr; // the component's flag, raised before each ring
     bool mainWatchesDevice = false; // the doorbell holds the device: arrivals are the main thread's
     // What the watcher's epoll set watches on the device. Set up before the threads start,
     // then the watcher's; changed only under the port lock while the port is open.

@@ -182,6 +182,7 @@ void TspCustomComm::StartThreads() {
         return;
     auto session = std::make_shared<PortSession>(this, Backend(), Handle(), m_generation);
     session->doorbellFd = m_doorbellRing;
+    session->doorbellRang = &m_doorbellRang;
     if (m_doorbellFd >= 0 && UseMainThread()) {
         // Bytes arriving wake the main thread straight from the device, and the main thread
         // forwards them (CommThreads.h): when nothing else is being delivered it runs the

@@ -202,8 +202,9 @@ private:
     friend class TCommThread;
     friend class TMsgThread;
     // Runs one event. Returns true when the read buffer filled with bytes still waiting; with
-    // postMore, a received-char event for them has been posted already.
-    bool handleEvent(uint32_t mask, const PortSession* session, bool postMore);
+    // postMore, a received-char event for them has been posted already. readSome, when given,
+    // tells whether the event took bytes from the device.
+    bool handleEvent(uint32_t mask, const PortSession* session, bool postMore, bool* readSome = nullptr);
     void reportHandlerError(uint32_t systemError, const std::string& text);
     // The watcher found the device gone: close from the watcher's thread.
     void shutdownAfterDeviceLoss(uint64_t generation);
@@ -216,6 +217,9 @@ private:
     std::function<void()> m_messagePump;
     int m_doorbellFd = -1;   // what the application watches: an epoll set of the two below
     int m_doorbellRing = -1; // an eventfd the watcher writes to ring
+    // Set by the watcher before it rings, cleared by the main thread before it looks at the set:
+    // while clear, a wake-up of the doorbell is bytes arriving, read without asking the set.
+    std::atomic<bool> m_doorbellRang{false};
     bool m_doorbellHasDevice = false; // the open port's device is in the set; under m_io
 
     // Guards the handle, the read buffer, the session, pending output and the device calls

@@ -45,6 +45,32 @@ int TspCustomComm::WatchDoorbell() {
 void TspCustomComm::ServiceDoorbell() {
     if (m_doorbellFd < 0)
         return;
+    std::shared_ptr<PortSession> session;
+    {
+        std::lock_guard lock(m_io);
+        session = m_session;
+    }
+    // Most wake-ups are bytes arriving at a port nothing else is happening on: read them at once,
+    // without asking the set what woke it. That is the path of a program reading the port on its
+    // main thread (a wake-up and a read), one system call fewer for every piece of a burst and
+    // for every single byte. A read that took bytes emptied the device up to the buffer, and the
+    // kernel drops an emptied device from the set's ready list when the set is next polled, so
+    // the set needs no harvesting; bytes still waiting keep it readable, and this comes again.
+    bool arrivalHandled = false;
+    if (session && session->mainWatchesDevice && UseMainThread() &&
+        !m_doorbellRang.load(std::memory_order_acquire) && session->claimArrival(ev::RxChar)) {
+        bool readSome = false;
+        const bool more = handleEvent(ev::RxChar, session.get(), false, &readSome);
+        session->finishClaim();
+        if (more)
+            session->post(ev::RxChar, true);
+        if (readSome)
+            return;
+        // Nothing taken (no receiver, a line error first, a hang-up): the set is asked below,
+        // which also clears its report, so bytes left on purpose do not keep the loop awake.
+        arrivalHandled = true;
+    }
+    m_doorbellRang.store(false, std::memory_order_release);
     epoll_event ready[2];
     int count;
     do {
@@ -62,11 +88,6 @@ void TspCustomComm::ServiceDoorbell() {
             arrived = true; // a hang-up (which reads as readable too) is the watcher's to report
         }
     }
-    std::shared_ptr<PortSession> session;
-    {
-        std::lock_guard lock(m_io);
-        session = m_session;
-    }
     // A ring of a session closed since finds nothing claimed: its event is stale anyway.
     if (!session)
         return;
@@ -78,7 +99,7 @@ void TspCustomComm::ServiceDoorbell() {
     }
     // Arrivals are forwarded from here while events go to the main thread; otherwise the
     // watcher forwards them to the message thread.
-    if (arrived && UseMainThread()) {
+    if (arrived && !arrivalHandled && UseMainThread()) {
         if (session->claimArrival(ev::RxChar)) {
             more = handleEvent(ev::RxChar, session.get(), false) || more;
             session->finishClaim();
@@ -104,7 +125,7 @@ void TspCustomComm::SetUseMainThread(bool value) {
     }
 }
 
-bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool postMore) {
+bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool postMore, bool* readSome) {
     int lastSystemError = 0;
     bool more = false;
     try {
@@ -143,6 +164,8 @@ bool TspCustomComm::handleEvent(uint32_t mask, const PortSession* poster, bool p
                 m_comStat.Flags = 0;
                 m_comStat.cbInQue = static_cast<uint32_t>(got) + static_cast<uint32_t>(waiting);
                 received = static_cast<uint32_t>(got);
+                if (readSome != nullptr)
+                    *readSome = got > 0;
                 more = bufferFull;
                 if (bufferFull && postMore && m_session)
                     m_session->post(ev::RxChar); // what did not fit makes its own event

@@ -18,6 +18,7 @@
 #include "SiteRestore.h"
 #include "SiteChoice.h"
 #include "SpokenText.h"
+#include "StatusLine.h"
 #include "StandardTables.h"
 #include "TForm2.h"
 #include "ui_TForm1.h"
@@ -171,11 +172,12 @@ void TForm1::buildWorkingLayout() {
     // The status bar carries one full-width line of text and no size grip.
     m_menu->Status->setFixedHeight(kStatusBarHeight);
     m_menu->Status->setSizeGripEnabled(false);
-    m_statusText = new QLabel(m_menu->Status);
+    auto* statusLine = new StatusLine(m_menu->Status);
+    m_statusText = statusLine->label();
     m_statusText->setObjectName(QStringLiteral("StatusText"));
     m_statusText->setAccessibleName(QStringLiteral("Stan połączenia"));
     showSpokenText(*m_statusText, m_statusLine);
-    m_menu->Status->addWidget(m_statusText, 1);
+    m_menu->Status->addWidget(statusLine, 1);
     if (!m_pendingTrace.isEmpty()) {
         m_notebook->Memo1->setPlainText(m_pendingTrace);
         m_pendingTrace.clear();

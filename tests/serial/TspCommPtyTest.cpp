@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 
 using namespace talvern::serial;
@@ -399,6 +400,36 @@ TEST_P(TspCommPtyTest, FailingCloseHandlerDoesNotStopTheClose) {
     EXPECT_FALSE(m_rs.Active());
     EXPECT_EQ(m_closes, 1);
     EXPECT_NO_THROW(m_rs.SetActive(true)); // the port was released
+}
+
+// The main thread reads arriving bytes without asking the doorbell's set what woke it. Bytes
+// nobody takes must still not keep the set readable (the event loop would spin), and must come
+// with the next arrival once someone takes them; bytes read leave the set quiet too.
+TEST(DoorbellTest, BytesLeftUnreadKeepNoLoopAwakeAndComeWithTheNextArrival) {
+    TempMap map;
+    PtyPair pty;
+    MainLoop loop;
+    TspComm rs;
+    map.map().setEntry(1, pty.path());
+    rs.SetPortMap(map.map());
+    loop.attach(rs, Delivery::Doorbell);
+    rs.SetActive(true);
+    ASSERT_TRUE(rs.Active());
+    pollfd doorbell{rs.WatchDoorbell(), POLLIN, 0};
+
+    pty.write("abc"); // no receiver and no tsRxChar: left in the driver
+    loop.pumpFor(50ms);
+    EXPECT_EQ(::poll(&doorbell, 1, 0), 0);
+
+    std::string received;
+    rs.OnAfterReceive = [&](TspBaseIO*, const uint8_t* data, uint32_t n) {
+        received.append(reinterpret_cast<const char*>(data), n);
+    };
+    pty.write("de");
+    EXPECT_TRUE(loop.pumpUntil([&] { return received == "abcde"; })) << received;
+    loop.pumpFor(20ms);
+    EXPECT_EQ(::poll(&doorbell, 1, 0), 0);
+    rs.SetActive(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Delivery, TspCommPtyTest, ::testing::Values(Delivery::Queued, Delivery::Doorbell),
