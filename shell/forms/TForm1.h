@@ -41,11 +41,17 @@ class TForm1Notebook;
 
 namespace talvern {
 
+namespace journal {
+class CardJournal;
+}
+
 namespace link {
 class CardOperations;
 class ProgrammerLink;
 } // namespace link
 
+class CardHistoryWindow;
+class CardsToRewriteWindow;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -149,6 +155,19 @@ public:
     link::ProgrammerLink& programmerLink();
     link::CardOperations& cardOperations();
 
+    // The card journal of the site (karty.dbf), one object for the run; the file is made by the first
+    // card written. The card windows over it (TForm1Cards.cpp): "Historia kart" and "Karty do
+    // przeprogramowania" from the "Karty" menu, made when first opened.
+    journal::CardJournal& cardJournal();
+    void HistoriaKart1Click();
+    void KartyDoPrzeprogramowania1Click();
+    CardHistoryWindow* cardHistoryWindow() const;
+    CardsToRewriteWindow* cardsToRewriteWindow() const;
+    // Puts the users cursor on the user with that NUMBER and runs the Users page's "Program".
+    void programUser(long number);
+    // The Users page's line about a lost card of the current user that is still out ("" when none).
+    QLabel* lostCardLabel() const;
+
     // Operator lock and Settings page handlers.
     void BitBtn1Click();
     void Button5Click();
@@ -186,6 +205,10 @@ private:
     void installProgrammerLink();
     // Connects the "Port" menu's actions to the link, once the menu is made (TForm1Link.cpp).
     void connectPortMenu();
+    // The card journal and the card windows (TForm1Cards.cpp).
+    void openCardJournal();
+    void connectCardMenu();
+    void installCardViews();
     // Connects the card buttons of the Users and Readers pages to the card operations.
     void attachCardButtons();
 
@@ -230,6 +253,13 @@ private:
     bool m_readerHintsDue = false;  // the start-up steps reached the reader-name hints
     bool m_locked = true;
     bool m_centred = false;
+
+    // The card journal and what watches the tables for the card windows.
+    struct CardViews;
+    struct CardViewsDeleter {
+        void operator()(CardViews* views) const;
+    };
+    std::unique_ptr<CardViews, CardViewsDeleter> m_cardViews;
 
     // The programmer link and the card operations; they go first, closing the port before they let
     // go of it.
