@@ -3,6 +3,8 @@
 // the kind of write, its result, whose card it was and what it opens. Built from the journal's rows
 // (CardJournalRow) by fromJournalRow, or by hand in tests.
 
+#include "CardJournalRow.h"
+
 #include <bitset>
 #include <string>
 
@@ -12,19 +14,10 @@ using ReaderSet = std::bitset<96>; // bit r-1 stands for reader r
 
 // The journal's codes for the kind of a row and for its result.
 namespace kind {
-inline constexpr const char* kUserCard = "UZYTKOWNIK";
-inline constexpr const char* kDuplicate = "DUPLIKAT";
-inline constexpr const char* kNoAccess = "BRAK DOSTEP";
-inline constexpr const char* kWithdrawal = "WYCOFANIE";
-inline constexpr const char* kConfiguration = "KONFIG";
-inline constexpr const char* kLost = "ZGUBIONA";
+using namespace journal::JournalKind;
 } // namespace kind
 namespace result {
-inline constexpr const char* kVerified = "ZWERYF";
-inline constexpr const char* kUnverified = "NIEZWERYF";
-inline constexpr const char* kNotVerified = "BLAD WERYF";
-inline constexpr const char* kCutShort = "PRZERWANA";
-inline constexpr const char* kReported = "ZGLOSZONA";
+using namespace journal::JournalResult;
 } // namespace result
 
 struct IssuedCard {

@@ -1,5 +1,6 @@
 #include "SiteRights.h"
 
+#include "StandardTables.h"
 #include "TTable.h"
 
 #include <string>
@@ -48,6 +49,16 @@ ReaderSet rightsAt(db::TTable& groups, int recNo) {
             rights.set(static_cast<std::size_t>(reader - 1));
     }
     return rights;
+}
+
+ReaderSet rightsOfGroup(db::TTable& groups, const std::string& group) {
+    if (!groups.isOpen() || group.empty() || group == db::kLackOfAssignment)
+        return {};
+    const int name = requiredField(groups, "NAME");
+    for (int recNo = 1; recNo <= groups.recordCount(); ++recNo)
+        if (groups.valueAt(recNo, name) == group)
+            return rightsAt(groups, recNo);
+    return {};
 }
 
 GroupRights groupRights(db::TTable& groups) {

@@ -4,6 +4,7 @@
 
 #include "CardStanding.h"
 
+#include <string>
 #include <vector>
 
 namespace talvern::db {
@@ -16,6 +17,9 @@ namespace talvern::cards {
 std::vector<SiteUser> siteUsers(db::TTable& users);
 // The rights of every group of the groups table by NAME (the first group of a name counts).
 GroupRights groupRights(db::TTable& groups);
+// The rights of the first group whose NAME is group; none when no group bears it (or for
+// "Lack of assignment!").
+ReaderSet rightsOfGroup(db::TTable& groups, const std::string& group);
 // The rights of the group at recNo (from 1).
 ReaderSet rightsAt(db::TTable& groups, int recNo);
 

@@ -99,6 +99,7 @@ void TForm1::openTables() {
     openTheThreeTables();
     m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
     m_groupTracking->follow();
+    openCardJournal();
 }
 
 void TForm1::openTheThreeTables() {
@@ -210,6 +211,7 @@ void TForm1::buildWorkingLayout() {
         },
         this);
     m_menu->MainMenu1->insertMenu(m_menu->Port1->menuAction(), m_reportsMenu);
+    connectCardMenu();
     connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));
     connect(m_settingsPage->Button15(), &QPushButton::clicked, this, guarded(this, &TForm1::Button15Click));
     connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
@@ -229,7 +231,7 @@ void TForm1::showWorkingLayoutAsLocked(bool locked) {
     if (!m_notebook)
         return;
     m_menu->MainMenu1->setVisible(!locked);
-    for (QMenu* top : {m_menu->Edycja1, static_cast<QMenu*>(m_reportsMenu), m_menu->Port1, m_menu->Pomoc1})
+    for (QMenu* top : {m_menu->Edycja1, static_cast<QMenu*>(m_reportsMenu), m_menu->Port1, m_menu->Karty1, m_menu->Pomoc1})
         top->menuAction()->setVisible(!locked);
     m_notebook->Bevel1->setVisible(!locked);
     m_notebook->Zakladka->setVisible(!locked);
@@ -267,6 +269,7 @@ void TForm1::buildPages() {
         }
     });
     attachCardButtons();
+    installCardViews();
 
     // Pages built after the start-up steps get what those steps gave the window, so that they are
     // the same as pages that were there all along. The names of the pages' controls are their

@@ -42,6 +42,10 @@ class TForm1Notebook;
 
 namespace talvern {
 
+namespace journal {
+class CardJournal;
+}
+
 namespace link {
 class CardOperations;
 class ProgrammerLink;
@@ -50,6 +54,8 @@ class ProgrammerLink;
 class RestoreWindow;
 class PortAssignmentWindow;
 class ReportsMenu;
+class CardHistoryWindow;
+class CardsToRewriteWindow;
 class SettingsPage;
 class TForm2;
 class TForm3;
@@ -156,6 +162,19 @@ public:
     link::ProgrammerLink& programmerLink();
     link::CardOperations& cardOperations();
 
+    // The card journal of the site (karty.dbf), one object for the run; the file is made by the first
+    // card written. The card windows over it (TForm1Cards.cpp): "Historia kart" and "Karty do
+    // przeprogramowania" from the "Karty" menu, made when first opened.
+    journal::CardJournal& cardJournal();
+    void HistoriaKart1Click();
+    void KartyDoPrzeprogramowania1Click();
+    CardHistoryWindow* cardHistoryWindow() const;
+    CardsToRewriteWindow* cardsToRewriteWindow() const;
+    // Puts the users cursor on the user with that NUMBER and runs the Users page's "Program".
+    void programUser(long number);
+    // The Users page's line about a lost card of the current user that is still out ("" when none).
+    QLabel* lostCardLabel() const;
+
     // Operator lock and Settings page handlers.
     void BitBtn1Click();
     void Button5Click();
@@ -219,6 +238,10 @@ private:
     // Beside the connect text: what the connected port stands for (its device's description, or
     // its device path); nothing while disconnected. Looked up once per connect (TForm1Link.cpp).
     void showPortDevice(bool connected);
+    // The card journal and the card windows (TForm1Cards.cpp).
+    void openCardJournal();
+    void connectCardMenu();
+    void installCardViews();
     // Connects the card buttons of the Users and Readers pages to the card operations.
     void attachCardButtons();
 
@@ -270,6 +293,13 @@ private:
     QString m_backupFolder; // the settings value "kopie"; empty for the site's own folder
     backup::Clock m_backupClock = backup::systemClock();
     RestoreWindow* m_restoreWindow = nullptr;
+
+    // The card journal and what watches the tables for the card windows.
+    struct CardViews;
+    struct CardViewsDeleter {
+        void operator()(CardViews* views) const;
+    };
+    std::unique_ptr<CardViews, CardViewsDeleter> m_cardViews;
 
     // The programmer link and the card operations; they go first, closing the port before they let
     // go of it.

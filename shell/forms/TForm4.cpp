@@ -1,6 +1,7 @@
 #include "TForm4.h"
 
 #include "AuxiliaryWindow.h"
+#include "CardStanding.h"
 #include "SpokenText.h"
 #include "TDataSource.h"
 #include "ui_TForm4.h"
@@ -57,6 +58,24 @@ TForm4::TForm4(db::TDataSource& users, QWidget* parent)
     m_ui->Label1->setAccessibleName(QStringLiteral("Duplikat"));
     m_ui->DBText1->setAccessibleName(QStringLiteral("ID"));
 
+    // The card read as the card journal knows it, under the "Zamknij" button; filled by each read.
+    QFont lineFont = font();
+    lineFont.setPixelSize(11);
+    int top = 204;
+    for (auto [line, name] : {std::pair{&m_written, "Zapis karty"}, std::pair{&m_current, "Aktualny duplikat"},
+                              std::pair{&m_access, "Uprawnienia karty"}}) {
+        *line = new QLabel(this);
+        (*line)->setObjectName(QString::fromLatin1(name).remove(QLatin1Char(' ')));
+        (*line)->setAccessibleName(QString::fromUtf8(name));
+        (*line)->setFont(lineFont);
+        (*line)->setGeometry(10, top, 321, 16);
+        top += 18;
+    }
+    m_written->setGeometry(10, 204 - 2, 321, 30);
+    m_written->setWordWrap(true);
+    m_current->move(10, 234);
+    m_access->move(10, 252);
+
     m_subscription = m_users.subscribe([this](const db::TableChange&) { showCurrentRecord(); });
     showCurrentRecord();
     connect(m_ui->Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
@@ -67,6 +86,33 @@ TForm4::~TForm4() = default;
 QLabel* TForm4::Label1() const { return m_ui->Label1; }
 
 void TForm4::Button1Click() { hide(); }
+
+void TForm4::showCardStanding(const cards::ReadCardStanding& standing, int tableIndex) {
+    QString written;
+    QString current;
+    QString access;
+    if (!standing.written) {
+        written = QStringLiteral("Karty nie ma w dzienniku kart: nie wiadomo, kiedy i jak ją zapisano.");
+        current = standing.current ? QStringLiteral("Aktualny duplikat: tak")
+                                   : QStringLiteral("Aktualny duplikat: nie (w bazie: %1)").arg(tableIndex);
+        access = QStringLiteral("Uprawnienia: nieznane");
+    } else {
+        const cards::IssuedCard& card = *standing.written;
+        written = QStringLiteral("Zapisana %1: %2, %3 (%4)")
+                      .arg(QString::fromStdString(card.written), QString::fromStdString(cards::kindText(card.kind)),
+                           QString::fromStdString(cards::resultText(card.result)),
+                           card.mode == "ADMIN" ? QStringLiteral("administrator") : QStringLiteral("użytkownik"));
+        current = standing.current ? QStringLiteral("Aktualny duplikat: tak")
+                                   : QStringLiteral("Aktualny duplikat: nie (w bazie: %1)").arg(tableIndex);
+        if (standing.reportedLost)
+            current += QStringLiteral(", zgłoszona jako zgubiona");
+        access = standing.matches ? QStringLiteral("Uprawnienia: zgodna")
+                                  : QStringLiteral("Uprawnienia: nieaktualna — przeprogramuj");
+    }
+    showSpokenText(*m_written, written);
+    showSpokenText(*m_current, current);
+    showSpokenText(*m_access, access);
+}
 
 void TForm4::showEvent(QShowEvent* event) {
     showCurrentRecord();

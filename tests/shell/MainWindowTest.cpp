@@ -342,7 +342,11 @@ void MainWindowTest::menuEntries() {
     QStringList titles;
     for (QAction* top : form.menuBar()->actions())
         titles << top->text();
-    QCOMPARE(titles, (QStringList{"Edycja", "Raporty", "Port", "Pomoc"}));
+    QCOMPARE(titles, (QStringList{"Edycja", "Raporty", "Port", "Karty", "Pomoc"}));
+    QStringList cardViews;
+    for (QAction* entry : form.findChild<QMenu*>("Karty1")->actions())
+        cardViews << entry->text();
+    QCOMPARE(cardViews, (QStringList{"Historia kart", "Karty do przeprogramowania"}));
     QStringList port;
     for (QAction* entry : form.findChild<QMenu*>("Port1")->actions())
         port << entry->text();

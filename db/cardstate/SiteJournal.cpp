@@ -1,0 +1,47 @@
+#include "SiteJournal.h"
+
+#include "CardAccessHex.h"
+#include "CardJournal.h"
+
+namespace talvern::cards {
+
+IssuedCard fromJournalRow(const journal::CardJournalRow& row, long place) {
+    IssuedCard card;
+    card.row = place;
+    card.written = row.written;
+    card.kind = row.kind;
+    card.option = row.option;
+    card.number = static_cast<long>(row.number);
+    card.index = row.index;
+    card.systemCode = static_cast<long>(row.sysCode);
+    card.surname = row.surname;
+    card.name = row.name;
+    card.group = row.group;
+    // Access text that is not 24 hex digits (empty for a lost-card row) opens nothing.
+    card.access = journal::CardAccessHex::toBits(row.access).value_or(ReaderSet{});
+    card.result = row.result;
+    card.mode = row.mode;
+    return card;
+}
+
+bool SiteJournal::exists() const {
+    return m_journal.exists();
+}
+
+long SiteJournal::rowCount() {
+    return static_cast<long>(m_journal.rowCount());
+}
+
+IssuedCard SiteJournal::row(long place) {
+    return fromJournalRow(m_journal.row(static_cast<std::uint32_t>(place)), place);
+}
+
+std::vector<IssuedCard> SiteJournal::rowsOf(long number) {
+    std::vector<IssuedCard> rows;
+    long place = 0;
+    for (const journal::CardJournalRow& row : m_journal.rowsOf(number))
+        rows.push_back(fromJournalRow(row, place++));
+    return rows;
+}
+
+} // namespace talvern::cards

@@ -1,0 +1,217 @@
+// The main window's side of the card journal: the journal object of the site, the "Karty" menu with
+// "Historia kart" and "Karty do przeprogramowania", the card information window's account of the card
+// read, the Users page's line about a lost card, and the Groups page's warning when a stored change
+// takes readers away from a group whose cards still open them.
+
+#include "TForm1.h"
+
+#include "CardHistoryWindow.h"
+#include "CardJournal.h"
+#include "CardStanding.h"
+#include "CardsToRewriteWindow.h"
+#include "OperatorMessages.h"
+#include "SiteJournal.h"
+#include "SiteRights.h"
+#include "TForm4.h"
+#include "programmer/CardOperations.h"
+#include "ui_TForm1Menu.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+
+namespace talvern {
+
+namespace {
+const QString kRewriteTitle = QStringLiteral("Karty do przeprogramowania");
+}
+
+struct TForm1::CardViews {
+    std::unique_ptr<journal::CardJournal> journal;
+    std::unique_ptr<cards::SiteJournal> rows;
+    CardHistoryWindow* history = nullptr;
+    CardsToRewriteWindow* rewrite = nullptr;
+    QLabel* lostCard = nullptr;
+    QTimer* lostCardDue = nullptr; // the lost-card line follows the cursor once it settles
+    db::Subscription usersWatch;
+    db::Subscription groupsWatch;
+    // The groups as last stored: NAME and rights, in table order, to see what a stored change took away.
+    std::vector<std::pair<std::string, cards::ReaderSet>> groups;
+    std::uint64_t groupsSeen = 0;
+    bool groupsCheckDue = false;
+};
+
+void TForm1::CardViewsDeleter::operator()(CardViews* views) const {
+    delete views->history;
+    delete views->rewrite;
+    delete views;
+}
+
+void TForm1::openCardJournal() {
+    m_cardViews.reset(new CardViews);
+    m_cardViews->journal = std::make_unique<journal::CardJournal>(".");
+    m_cardViews->rows = std::make_unique<cards::SiteJournal>(*m_cardViews->journal);
+}
+
+journal::CardJournal& TForm1::cardJournal() {
+    return *m_cardViews->journal;
+}
+
+CardHistoryWindow* TForm1::cardHistoryWindow() const {
+    return m_cardViews->history;
+}
+
+CardsToRewriteWindow* TForm1::cardsToRewriteWindow() const {
+    return m_cardViews->rewrite;
+}
+
+QLabel* TForm1::lostCardLabel() const {
+    return m_cardViews->lostCard;
+}
+
+void TForm1::connectCardMenu() {
+    connect(m_menu->HistoriaKart1, &QAction::triggered, this,
+            [this] { OperatorMessages::runHandler([this] { HistoriaKart1Click(); }); });
+    connect(m_menu->KartyDoPrzeprogramowania1, &QAction::triggered, this,
+            [this] { OperatorMessages::runHandler([this] { KartyDoPrzeprogramowania1Click(); }); });
+}
+
+void TForm1::HistoriaKart1Click() {
+    if (m_cardViews->history == nullptr)
+        m_cardViews->history = new CardHistoryWindow(*m_cardViews->rows, this);
+    m_cardViews->history->reload();
+    m_cardViews->history->show();
+    m_cardViews->history->raise();
+    m_cardViews->history->activateWindow();
+}
+
+void TForm1::KartyDoPrzeprogramowania1Click() {
+    if (m_cardViews->rewrite == nullptr)
+        m_cardViews->rewrite = new CardsToRewriteWindow(*m_cardViews->rows, m_table1, m_table3,
+                                                        [this](long number) { programUser(number); }, this);
+    m_cardViews->rewrite->reload();
+    m_cardViews->rewrite->show();
+    m_cardViews->rewrite->raise();
+    m_cardViews->rewrite->activateWindow();
+}
+
+void TForm1::programUser(long number) {
+    if (!m_table1.locate("NUMBER", std::to_string(number), false)) {
+        OperatorMessages::show(QStringLiteral("Nie ma już użytkownika o numerze %1.").arg(number), kRewriteTitle);
+        return;
+    }
+    cardOperations().users().Button4Click();
+}
+
+void TForm1::installCardViews() {
+    CardViews& views = *m_cardViews;
+
+    // The card read: what the journal knows of it, beside what the table says of its holder.
+    cardOperations().windows().showCardInfo = [this, show = cardOperations().windows().showCardInfo](
+                                                  const QString& duplicate) {
+        show(duplicate);
+        if (m_form4 == nullptr || m_table1.isEmpty())
+            return;
+        const long number = static_cast<long>(m_table1.fieldByName("NUMBER").asInteger());
+        const int tableIndex = static_cast<int>(m_table1.fieldByName("INDEX").asInteger());
+        const std::string group = m_table1.fieldByName("GROUP").asString();
+        const cards::ReaderSet rights = cards::rightsOfGroup(m_table3, group);
+        const cards::ReadCardStanding standing = cards::standingOfReadCard(
+            m_cardViews->rows->rowsOf(number), number, duplicate.toInt(), m_systemCode, tableIndex, rights);
+        m_form4->showCardStanding(standing, tableIndex);
+    };
+
+    // The Users page's line about a lost card still out, under the user's boxes.
+    if (QWidget* panel = findChild<QWidget*>(QStringLiteral("Panel2"))) {
+        views.lostCard = new QLabel(panel);
+        views.lostCard->setObjectName(QStringLiteral("LostCard"));
+        views.lostCard->setAccessibleName(QStringLiteral("Zgubiona karta"));
+        views.lostCard->setGeometry(12, 194, 336, 14);
+        QPalette red = views.lostCard->palette();
+        red.setColor(QPalette::WindowText, QColor(170, 0, 0));
+        views.lostCard->setPalette(red);
+        views.lostCardDue = new QTimer(views.lostCard);
+        views.lostCardDue->setSingleShot(true);
+        views.lostCardDue->setInterval(0);
+        connect(views.lostCardDue, &QTimer::timeout, views.lostCard, [this] {
+            OperatorMessages::runHandler([this] {
+                QLabel* label = m_cardViews->lostCard;
+                QString text;
+                if (!m_table1.isEmpty() && m_table1.state() != db::TTable::State::Insert) {
+                    const long number = static_cast<long>(m_table1.fieldByName("NUMBER").asInteger());
+                    const cards::HolderCards holder = cards::holderCards(m_cardViews->rows->rowsOf(number), number);
+                    if (holder.lostReport)
+                        text = QStringLiteral("Zgubiona karta (duplikat %1) zgłoszona %2")
+                                   .arg(holder.lostReport->index)
+                                   .arg(QString::fromStdString(holder.lostReport->written));
+                }
+                label->setText(text);
+                label->setAccessibleDescription(text);
+                label->setVisible(!text.isEmpty());
+            });
+        });
+        views.usersWatch = m_table1.subscribe([this](const db::TableChange& change) {
+            if (change.event != db::TableEvent::StateChanged && m_cardViews->lostCardDue != nullptr)
+                m_cardViews->lostCardDue->start();
+        });
+        views.lostCardDue->start();
+    }
+
+    // The groups as stored now; a stored change is compared with them once the change is through.
+    const auto snapshot = [this] {
+        std::vector<std::pair<std::string, cards::ReaderSet>> groups;
+        const int name = m_table3.findField("NAME");
+        for (int recNo = 1; name >= 0 && recNo <= m_table3.recordCount(); ++recNo)
+            groups.emplace_back(m_table3.valueAt(recNo, name), cards::rightsAt(m_table3, recNo));
+        return groups;
+    };
+    views.groups = snapshot();
+    views.groupsSeen = m_table3.storedChangeCount();
+    views.groupsWatch = m_table3.subscribe([this, snapshot](const db::TableChange&) {
+        CardViews& views = *m_cardViews;
+        if (views.groupsCheckDue || m_table3.storedChangeCount() == views.groupsSeen)
+            return;
+        views.groupsCheckDue = true;
+        // Not inside the table's own notification: the post that stored the change is still under way.
+        QTimer::singleShot(0, this, [this, snapshot] {
+            OperatorMessages::runHandler([this, snapshot] {
+                CardViews& views = *m_cardViews;
+                views.groupsCheckDue = false;
+                views.groupsSeen = m_table3.storedChangeCount();
+                auto now = snapshot();
+                auto before = std::exchange(views.groups, now);
+                // Added or removed groups are not a change of a group's readers; the list of cards to
+                // rewrite shows what a removal did.
+                if (before.size() != now.size() || !m_cardViews->journal->exists())
+                    return;
+                std::vector<cards::SiteUser> users;
+                std::vector<cards::IssuedCard> journal;
+                QStringList lines;
+                int cards = 0;
+                for (std::size_t at = 0; at < now.size(); ++at) {
+                    const cards::ReaderSet taken = before[at].second & ~now[at].second;
+                    if (taken.none())
+                        continue;
+                    if (users.empty()) {
+                        users = cards::siteUsers(m_table1);
+                        journal = m_cardViews->rows->allRows();
+                    }
+                    const int still = cards::cardsStillOpening(journal, users, now[at].first, taken);
+                    if (still == 0)
+                        continue;
+                    cards += still;
+                    lines << QStringLiteral("Grupa „%1”: odebrane czytniki %2; karty, które nadal je otwierają: %3.")
+                                 .arg(QString::fromStdString(now[at].first))
+                                 .arg(QString::fromStdString(cards::readerList(taken)))
+                                 .arg(still);
+                }
+                if (cards > 0) {
+                    lines << QStringLiteral("Przeprogramuj je: Karty → Karty do przeprogramowania.");
+                    OperatorMessages::show(lines.join(QLatin1Char('\n')), kRewriteTitle);
+                }
+            });
+        });
+    });
+}
+
+} // namespace talvern
