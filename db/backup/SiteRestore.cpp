@@ -105,6 +105,11 @@ StagedRestore stageRestore(const RestoreRequest& request) {
         if (!exists(from))
             continue;
         const std::string target = dbf::findIgnoringCase(request.siteDir + "/" + table.name);
+        // The card journal records cards that are out there whatever the tables say: going back to an
+        // older backup must not forget the cards written since. It is taken from the backup only by a
+        // site that has lost its own.
+        if (!table.required && exists(target))
+            continue;
         std::vector<std::pair<std::string, std::string>> pairs = {{from, target}};
         if (exists(dbf::memoPath(from)))
             pairs.push_back({dbf::memoPath(from), dbf::findIgnoringCase(dbf::memoPath(target))});

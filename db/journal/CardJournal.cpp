@@ -89,6 +89,10 @@ CardJournal::CardJournal(std::string siteDirectory) : m_directory(std::move(site
 
 CardJournal::~CardJournal() = default;
 
+void CardJournal::close() {
+    m_table.reset();
+}
+
 std::vector<dbf::FieldSpec> CardJournal::fields() {
     return {{"WRITTEN", 'C', 19}, {"KIND", 'C', 12},    {"OPTION", 'C', 30},    {"NUMBER", 'N', 6},
             {"INDEX", 'N', 2},    {"SYSCODE", 'N', 8},  {"SURNAME", 'C', 30},   {"NAME", 'C', 30},

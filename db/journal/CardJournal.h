@@ -56,6 +56,10 @@ public:
     // The current local time as WRITTEN holds it.
     static std::string now();
 
+    // Lets go of the table (and its lock), as before the site's files are replaced by a restore; the next
+    // use opens the file that is there then.
+    void close();
+
 private:
     bool open(bool create);
     std::string recordFor(const CardJournalRow& row) const;

@@ -99,9 +99,10 @@ void TForm1::restoreBackup(const backup::BackupEntry& entry) {
     backup::StagedRestore staged = backup::stageRestore(request);
 
     // The swap itself: the tables are closed, the backup's files renamed into their place, and the tables
-    // opened again at once; the pages, grids and group tracking follow the tables. Any other table of
-    // the site the program holds open (the card journal) must be closed and opened again here too, or it
-    // would go on writing to the file the swap replaced.
+    // opened again at once; the pages, grids and group tracking follow the tables. The card journal is
+    // let go too, so that its next use opens whatever file the swap left (the swap replaces it only for a
+    // site that had none).
+    cardJournal().close();
     m_table1.close();
     m_table2.close();
     m_table3.close();

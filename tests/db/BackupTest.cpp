@@ -278,6 +278,33 @@ TEST_F(SiteFixture, ARestoreBringsBackTheTablesAndBacksUpThePresentStateFirst) {
     EXPECT_EQ(surnameOfFirstUser(), "Zmieniona");
 }
 
+TEST_F(SiteFixture, ARestoreKeepsTheCardsWrittenSinceTheBackupAndGivesAJournalOnlyToASiteWithout) {
+    // The journal as it stood at the backup (a table of its own; its content does not matter here).
+    fs::copy_file(site.file("osoby.dbf"), site.file("karty.dbf"));
+    fs::copy_file(site.file("osoby.dbt"), site.file("karty.dbt"));
+    const BackupEntry good = backupAt(at(2026, 4, 1));
+    // Cards written since: the journal has grown.
+    fs::copy_file(site.file("grupa.dbf"), site.file("karty.dbf"), fs::copy_options::overwrite_existing);
+    fs::remove(site.file("karty.dbt"));
+    const std::string since = readAll(site.file("karty.dbf"));
+
+    backup::RestoreRequest request;
+    request.siteDir = site.path();
+    request.backupFolder = good.folder;
+    request.root = root();
+    request.clock = [] { return at(2026, 4, 2); };
+    backup::restoreBackup(request);
+    EXPECT_EQ(readAll(site.file("karty.dbf")), since);
+    EXPECT_FALSE(fs::exists(site.file("karty.dbt")));
+
+    // A site that lost its journal gets the backup's.
+    fs::remove(site.file("karty.dbf"));
+    request.clock = [] { return at(2026, 4, 3); };
+    backup::restoreBackup(request);
+    EXPECT_EQ(readAll(site.file("karty.dbf")), readAll(good.folder + "/karty.dbf"));
+    EXPECT_EQ(readAll(site.file("karty.dbt")), readAll(good.folder + "/karty.dbt"));
+}
+
 TEST_F(SiteFixture, TheBackupBeingRestoredOutlivesTheRotationOfTheBackupTakenBeforeIt) {
     // Thirty days with backups; the oldest of them is restored on a new day, whose backup of the present
     // state would push it out of the thirty.
