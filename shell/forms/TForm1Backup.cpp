@@ -4,6 +4,7 @@
 #include "TForm1.h"
 
 #include "BackupError.h"
+#include "CardJournal.h"
 #include "OperatorMessages.h"
 #include "RestoreWindow.h"
 #include "SettingsError.h"
