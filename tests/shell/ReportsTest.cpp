@@ -255,7 +255,10 @@ void ReportsTest::pdfShowsTitleFirstAndLastRows() {
     QTest::mouseClick(report->findChild<QPushButton*>(QStringLiteral("ReportSavePdf")), Qt::LeftButton);
     const QString text = pdfText(path);
     QVERIFY2(text.contains(QStringLiteral("Kto otworzy czytnik 1: Brama")), qPrintable(text));
-    QVERIFY(text.contains(QStringLiteral("Obiekt: ") + QDir::toNativeSeparators(QDir::currentPath())));
+    // pdftotext may split a long path where the glyphs stand apart: compared without blanks.
+    QString solid = text;
+    solid.remove(QRegularExpression(QStringLiteral("\\s")));
+    QVERIFY2(solid.contains(QStringLiteral("Obiekt:") + QDir::toNativeSeparators(QDir::currentPath())), qPrintable(text));
     QVERIFY(text.contains(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     QVERIFY(text.contains(QRegularExpression(QStringLiteral("1\\s+Jan\\s+Kowalski\\s+Biuro"))));
     QVERIFY(text.contains(QRegularExpression(QStringLiteral("4\\s+Adam\\s+Łukasiewicz\\s+Ochrona"))));
