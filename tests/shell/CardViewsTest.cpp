@@ -15,6 +15,7 @@
 #include "TForm1.h"
 #include "TTable.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -129,6 +130,27 @@ private slots:
         QTRY_COMPARE(line->text(), QStringLiteral("Zgubiona karta (duplikat 0) zgłoszona 2026-05-06 07:08:09"));
         QCOMPARE(line->accessibleName(), QStringLiteral("Zgubiona karta"));
         QVERIFY(site.messages.empty());
+    }
+
+    // A journal another program has spoilt: the windows say so, the program goes on and the file
+    // is left as it was.
+    void aJournalThatCannotBeRead() {
+        test::Site site;
+        fillSite();
+        QFile spoilt(QStringLiteral("karty.dbf"));
+        QVERIFY(spoilt.open(QIODevice::WriteOnly));
+        spoilt.write("not a table at all");
+        spoilt.close();
+        TForm1& form = site.start();
+        unlock(form);
+        QTRY_COMPARE(form.lostCardLabel()->text(), QStringLiteral("Dziennika kart nie można odczytać."));
+        form.findChild<QAction*>(QStringLiteral("HistoriaKart1"))->trigger();
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        form.findChild<QAction*>(QStringLiteral("KartyDoPrzeprogramowania1"))->trigger();
+        QCOMPARE(site.messages.size(), std::size_t(2));
+        QVERIFY(form.cardsToRewriteWindow() == nullptr || !form.cardsToRewriteWindow()->isVisible());
+        QVERIFY(spoilt.open(QIODevice::ReadOnly));
+        QCOMPARE(spoilt.readAll(), QByteArray("not a table at all"));
     }
 
     void aSiteWithoutAJournal() {
