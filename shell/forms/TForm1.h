@@ -23,6 +23,10 @@
 #include <memory>
 #include <vector>
 
+namespace talvern::journal {
+class CardJournal;
+}
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -87,6 +91,12 @@ public:
     QString adminPassword() const { return m_adminPassword; }
     QString userPassword() const { return m_userPassword; }
     bool isLocked() const { return m_locked; }
+    // True after the user password opened the program (user mode).
+    bool isUserMode() const { return m_userMode; }
+    // Whether a written card is read back and checked (settings value "weryfikacja", on by default).
+    bool verifiesCardWrites() const { return m_verifyWrites; }
+    // The site's card journal (karty.dbf beside the tables), one for the whole run.
+    journal::CardJournal& cardJournal() { return *m_cardJournal; }
     // The old system code: the text of the old-code entry `Edit2` of the Readers page.
     QString oldSystemCodeText() const;
     void setOldSystemCodeText(const QString& text);
@@ -177,6 +187,7 @@ private:
     void showLockedLayout();
     void unlock();
     void applyUserModeRestrictions();
+    void CheckBoxVerifyClick(bool checked);
     void applyPortNumber();
     void refreshReaderHints();
     QLineEdit* oldCodeEntry() const;
@@ -230,6 +241,9 @@ private:
     bool m_readerHintsDue = false;  // the start-up steps reached the reader-name hints
     bool m_locked = true;
     bool m_centred = false;
+    bool m_userMode = false;
+    bool m_verifyWrites = true;
+    std::unique_ptr<journal::CardJournal> m_cardJournal;
 
     // The programmer link and the card operations; they go first, closing the port before they let
     // go of it.
