@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -29,6 +30,8 @@ public:
     QPushButton* Button11() const;
     QPushButton* Button16() const;
     QPushButton* Button17() const;
+    // Whether a written card is read back and checked (administrator only).
+    QCheckBox* CheckBoxVerify() const;
 
 private:
     std::unique_ptr<Ui::SettingsPage> m_ui;

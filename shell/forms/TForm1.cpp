@@ -1,5 +1,7 @@
 #include "TForm1.h"
 
+#include "CardJournal.h"
+
 #include "AuxiliaryWindow.h"
 #include "CaptionSet.h"
 #include "DesktopShell.h"
@@ -21,6 +23,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
@@ -92,6 +95,8 @@ void TForm1::openTables() {
     m_table3.open(db::standardFileName(db::StandardTable::Groups));
     m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
     m_groupTracking->follow();
+    // The journal is opened when first used: a site without one starts as before.
+    m_cardJournal = std::make_unique<journal::CardJournal>(QDir::currentPath().toStdString());
     openCardJournal();
 }
 
@@ -189,6 +194,9 @@ void TForm1::buildWorkingLayout() {
     connect(m_settingsPage->Button11(), &QPushButton::clicked, this, guarded(this, &TForm1::Button11Click));
     connect(m_settingsPage->Button16(), &QPushButton::clicked, this, guarded(this, &TForm1::Button16Click));
     connect(m_settingsPage->Button17(), &QPushButton::clicked, this, guarded(this, &TForm1::Button17Click));
+    m_settingsPage->CheckBoxVerify()->setChecked(m_verifyWrites);
+    connect(m_settingsPage->CheckBoxVerify(), &QCheckBox::clicked, this,
+            [this](bool checked) { OperatorMessages::runHandler([this, checked] { CheckBoxVerifyClick(checked); }); });
 
     showWorkingLayoutAsLocked(m_locked);
 }

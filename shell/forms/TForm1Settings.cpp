@@ -12,6 +12,7 @@
 #include "ui_TForm1.h"
 #include "ui_TForm1Menu.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -30,8 +31,11 @@ constexpr QColor kInactiveCaption(191, 205, 219);
 // Controls that only an administrator may use.
 constexpr const char* kAdministratorOnly[] = {
     "GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button5", "Button6", "Button8",
-    "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",
+    "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",     "CheckBoxVerify",
 };
+
+// The settings value that turns the read-back after a card write off (0) or on (1, or missing).
+constexpr const char* kVerifyValue = "weryfikacja";
 
 std::string utf8(const QString& text) { return text.toStdString(); }
 
@@ -93,6 +97,9 @@ void TForm1::loadSettings() {
     m_passwordsLoaded = true;
     m_systemCode = toInteger(systemCodeEntryText());
     setOldSystemCodeText(QString::fromStdString(key->readString("sys_nr2")));
+    m_verifyWrites = !key->valueExists(kVerifyValue) || key->readInteger(kVerifyValue) != 0;
+    if (m_settingsPage)
+        m_settingsPage->CheckBoxVerify()->setChecked(m_verifyWrites);
 }
 
 void TForm1::applyPortNumber() {
@@ -152,6 +159,7 @@ void TForm1::BitBtn1Click() {
         unlock();
         break;
     case LockDecision::User:
+        m_userMode = true;
         unlock();
         applyUserModeRestrictions();
         break;
@@ -175,6 +183,11 @@ void TForm1::applyUserModeRestrictions() {
             palette.setColor(group, QPalette::Base, kInactiveCaption);
         entry->setPalette(palette);
     }
+}
+
+void TForm1::CheckBoxVerifyClick(bool checked) {
+    openForWrite(kVerifyValue).writeInteger(kVerifyValue, checked ? 1 : 0);
+    m_verifyWrites = checked;
 }
 
 void TForm1::Button5Click() {

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace talvern {
 
@@ -26,7 +27,29 @@ OperatorMessages::Recorder& recorder() {
     static OperatorMessages::Recorder instance;
     return instance;
 }
+OperatorMessages::Answerer& answerer() {
+    static OperatorMessages::Answerer instance;
+    return instance;
+}
 } // namespace
+
+bool OperatorMessages::ask(const QString& text, const QString& title, const QString& yes, const QString& no) {
+    if (recorder()) {
+        recorder()({text, title});
+        return answerer() ? answerer()({text, title}) : false;
+    }
+    QMessageBox box(QMessageBox::Warning, title, text);
+    QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(yesButton);
+    box.setEscapeButton(noButton);
+    box.setAccessibleName(title);
+    speakLinesApart(box);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
+void OperatorMessages::setAnswerer(Answerer a) { answerer() = std::move(a); }
 
 void OperatorMessages::show(const QString& text, const QString& title) {
     if (recorder()) {
@@ -71,6 +94,9 @@ bool OperatorMessages::runHandler(const std::function<void()>& handler) {
 }
 
 void OperatorMessages::setRecorder(Recorder r) { recorder() = std::move(r); }
-void OperatorMessages::clearRecorder() { recorder() = nullptr; }
+void OperatorMessages::clearRecorder() {
+    recorder() = nullptr;
+    answerer() = nullptr;
+}
 
 } // namespace talvern

@@ -25,6 +25,12 @@ public:
     // Shows text under title and waits for OK.
     static void show(const QString& text, const QString& title);
 
+    // A modal question with two buttons (captions yes and no; Escape means no). True for yes. With a
+    // recorder installed the question is recorded and the answerer decides (no when there is none).
+    static bool ask(const QString& text, const QString& title, const QString& yes, const QString& no);
+    using Answerer = std::function<bool(const OperatorMessage&)>;
+    static void setAnswerer(Answerer answerer);
+
     // The standard error display: the error's text (UTF-8 what()) under the application's title; for a
     // storage error (dbf::DbfError) that has one, its Polish operator text instead.
     static void showError(const std::exception& error);
