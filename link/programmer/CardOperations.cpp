@@ -42,6 +42,10 @@ void CardOperations::attachUsersPage(QWidget* page) {
     onClick(control<QAbstractButton>(page, "Button4"), &m_connections, [this] { m_users.Button4Click(); });
     onClick(control<QAbstractButton>(page, "Button2"), &m_connections, [this] { m_users.Button2Click(); });
     onClick(control<QAbstractButton>(page, "Button3"), &m_connections, [this] { m_users.Button3Click(); });
+    // "Zgubiona karta" is this program's own; a page without it simply has no such button.
+    if (auto* lost = page->findChild<QAbstractButton*>(QStringLiteral("ButtonLost"))) {
+        onClick(lost, &m_connections, [this] { m_users.lostCardClick(); });
+    }
     if (m_windows.readTimer != nullptr) {
         QObject::connect(m_windows.readTimer, &QTimer::timeout, &m_connections,
                          [this] { OperatorMessages::runHandler([this] { m_users.Timer1Timer(); }); });

@@ -12,6 +12,10 @@
 
 class QTimer;
 
+namespace talvern::journal {
+class CardJournal;
+}
+
 namespace talvern::link {
 
 // Blocks the calling thread for the given time: the programmer is paced by fixed pauses, and the
@@ -30,6 +34,13 @@ struct CardWindows {
     std::function<void(const QString& duplicate)> showCardInfo;
     QTimer* readTimer = nullptr; // `Timer1`, 100 ms
     Pause pause = blockingPause();
+    // Whether a written card is read back and its identity compared (the Settings page's choice).
+    // Without it cards are written as they always were, unchecked.
+    std::function<bool()> verifyWrites;
+    // The site's card journal; without one nothing is recorded.
+    journal::CardJournal* journal = nullptr;
+    // True while the administrator password opened the program; recorded with every card.
+    std::function<bool()> administratorMode;
 };
 
 } // namespace talvern::link

@@ -1,5 +1,6 @@
 #include "programmer/ReaderCardOperation.h"
 
+#include "programmer/CardRecord.h"
 #include "programmer/CardRefusal.h"
 #include "programmer/CardWindows.h"
 #include "programmer/CardWriter.h"
@@ -76,11 +77,15 @@ void ReaderCardOperation::Button12Click() {
             m_readers.fieldByName("ID_czyt").asInteger(), m_readers.fieldByName("TIME").asInteger(), options);
 
         std::int64_t currentCode = 0;
+        QString option;
         if (m_controls.RadioButton3 && m_controls.RadioButton3->isChecked()) {
             currentCode = m_windows.defaultSystemCode();
+            option = m_controls.RadioButton3->text();
         } else if (m_controls.RadioButton1 && m_controls.RadioButton1->isChecked()) {
             currentCode = m_windows.systemCode();
+            option = m_controls.RadioButton1->text();
         } else if (m_controls.RadioButton2 && m_controls.RadioButton2->isChecked()) {
+            option = m_controls.RadioButton2->text();
             const QString oldCode = m_controls.Edit2 ? m_controls.Edit2->text() : QString();
             if (oldCode.isEmpty()) {
                 OperatorMessages::show(QStringLiteral("Nieprawidłowe hasło systemowe."), QStringLiteral("Error"));
@@ -96,7 +101,19 @@ void ReaderCardOperation::Button12Click() {
         } else {
             return;
         }
-        m_writer.WriteCard(currentCode, 0, 0, card::kCardKey, blocks);
+        journal::CardJournalRow row;
+        row.kind = journal::JournalKind::kConfiguration;
+        row.option = option.remove(QLatin1Char('&')).toStdString();
+        row.sysCode = currentCode;
+        row.reader = static_cast<int>(m_readers.fieldByName("ID_czyt").asInteger());
+        row.readerSettings = "kod " + std::to_string(m_windows.systemCode()) + ", czas " +
+                             std::to_string(m_readers.fieldByName("TIME").asInteger()) + " s" +
+                             (options.prox ? ", PROX" : "") + (options.emulation ? ", RS232" : "") +
+                             (options.clearMemory ? ", zerowanie" : "");
+        m_writer.writeCard(currentCode, 0, 0, card::kCardKey, blocks, [&](WriteOutcome outcome) {
+            row.result = journalResult(outcome);
+            recordCard(m_windows, row);
+        });
     } catch (const card::CardRangeError& error) {
         showRefusal(error);
     }

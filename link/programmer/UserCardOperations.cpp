@@ -1,12 +1,14 @@
 #include "programmer/UserCardOperations.h"
 
 #include "programmer/CardFields.h"
+#include "programmer/CardRecord.h"
 #include "programmer/CardRefusal.h"
 #include "programmer/CardWindows.h"
 #include "programmer/CardWriter.h"
 #include "programmer/ProgrammerLink.h"
 
 #include "OperatorMessages.h"
+#include "CardAccessHex.h"
 #include "StandardTables.h"
 #include "TTable.h"
 #include "card/CardAnswer.h"
@@ -29,18 +31,35 @@ void UserCardOperations::setDuplicateOption(QCheckBox* CBox2) {
     m_duplicate = CBox2;
 }
 
-card::AccessBlocks UserCardOperations::accessOfCurrentUser() {
+std::optional<card::ReaderAccess> UserCardOperations::readersOfCurrentUser() {
     const std::string group = m_users.fieldByName("GROUP").asString();
     if (group.empty() || group == db::kLackOfAssignment || m_groups.isEmpty() ||
         m_groups.fieldByName("NAME").asString() != group) {
-        return card::noAccessBlocks();
+        return std::nullopt;
     }
     card::ReaderAccess access;
     for (int reader = 1; reader <= 96; ++reader) {
         access.set(static_cast<std::size_t>(reader - 1),
                    m_groups.fieldByName("P" + std::to_string(reader)).asBoolean());
     }
-    return card::accessBlocks(access);
+    return access;
+}
+
+card::AccessBlocks UserCardOperations::accessOfCurrentUser() {
+    const auto access = readersOfCurrentUser();
+    return access ? card::accessBlocks(*access) : card::noAccessBlocks();
+}
+
+journal::CardJournalRow UserCardOperations::rowForCurrentUser(const char* kind, std::int64_t index) {
+    journal::CardJournalRow row;
+    row.kind = kind;
+    row.number = m_users.fieldByName("NUMBER").asInteger();
+    row.index = static_cast<int>(index);
+    row.sysCode = m_windows.systemCode();
+    row.surname = m_users.fieldByName("SURNAME").asString();
+    row.name = m_users.fieldByName("NAME").asString();
+    row.group = m_users.fieldByName("GROUP").asString();
+    return row;
 }
 
 void UserCardOperations::Button4Click() {
@@ -63,19 +82,38 @@ void UserCardOperations::Button4Click() {
         const std::int64_t systemCode = m_windows.systemCode();
         fitting(systemCode, card::CardRangeError::Kind::SystemCode);
 
+        bool raised = false;
         if (m_duplicate && m_duplicate->isChecked()) {
             if (duplicateIndex >= card::kMaxDuplicateIndex) {
                 OperatorMessages::show(QStringLiteral("Index 16! "), QStringLiteral("Przekroczenie zakresu"));
             } else {
                 ++duplicateIndex;
+                raised = true;
             }
             m_users.edit();
             m_users.fieldByName("INDEX").setAsInteger(duplicateIndex);
             m_users.fieldByName("INFO").setAsString("");
         }
+        if (raised && duplicateIndex >= kFewDuplicatesLeft) {
+            OperatorMessages::show(QStringLiteral("Ta karta otrzyma indeks %1. Dla jednego numeru użytkownika "
+                                                  "istnieje tylko 15 duplikatów.")
+                                       .arg(duplicateIndex),
+                                   QStringLiteral("Duplikaty"));
+        }
+        const auto readers = readersOfCurrentUser();
+        const char* kind = (m_duplicate && m_duplicate->isChecked()) ? journal::JournalKind::kDuplicate
+                           : readers                                ? journal::JournalKind::kUserCard
+                                                                    : journal::JournalKind::kNoAccess;
+        journal::CardJournalRow row = rowForCurrentUser(kind, duplicateIndex);
+        row.access = journal::CardAccessHex::fromBits(readers.value_or(card::ReaderAccess{}));
         bool written = false;
         try {
-            written = m_writer.WriteCard(systemCode, userNumber, duplicateIndex, card::kCardKey, accessOfCurrentUser());
+            written = counts(m_writer.writeCard(systemCode, userNumber, duplicateIndex, card::kCardKey,
+                                                readers ? card::accessBlocks(*readers) : card::noAccessBlocks(),
+                                                [&](WriteOutcome outcome) {
+                                                    row.result = journalResult(outcome);
+                                                    recordCard(m_windows, row);
+                                                }));
         } catch (...) {
             m_users.cancel();
             throw;
@@ -107,11 +145,39 @@ void UserCardOperations::Button3Click() {
         return;
     }
     try {
-        m_writer.WriteCard(m_windows.systemCode(), number, m_users.fieldByName("INDEX").asInteger(), card::kCardKey,
-                           card::noAccessBlocks());
+        const std::int64_t index = m_users.fieldByName("INDEX").asInteger();
+        journal::CardJournalRow row = rowForCurrentUser(journal::JournalKind::kWithdrawal, index);
+        row.access = journal::CardAccessHex::fromBits(card::ReaderAccess{});
+        m_writer.writeCard(m_windows.systemCode(), number, index, card::kCardKey, card::noAccessBlocks(),
+                           [&](WriteOutcome outcome) {
+                               row.result = journalResult(outcome);
+                               recordCard(m_windows, row);
+                           });
     } catch (const card::CardRangeError& error) {
         showRefusal(error);
     }
+}
+
+void UserCardOperations::lostCardClick() {
+    if (m_users.isEmpty()) {
+        return;
+    }
+    const std::int64_t number = m_users.fieldByName("NUMBER").asInteger();
+    if (number == 0) {
+        return;
+    }
+    journal::CardJournalRow row = rowForCurrentUser(journal::JournalKind::kLost, m_users.fieldByName("INDEX").asInteger());
+    row.result = journal::JournalResult::kReported;
+    recordCard(m_windows, row);
+    if (m_duplicate) {
+        m_duplicate->setChecked(true);
+    }
+    OperatorMessages::show(QStringLiteral("Zgubiona karta użytkownika %1 (indeks %2) została zapisana w dzienniku "
+                                          "kart. Zaznaczono duplikat: następne „Programuj” wyda kartę "
+                                          "zastępczą z kolejnym indeksem.")
+                               .arg(number)
+                               .arg(row.index),
+                           QStringLiteral("Zgubiona karta"));
 }
 
 void UserCardOperations::Button2Click() {

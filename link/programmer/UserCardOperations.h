@@ -6,7 +6,11 @@
 
 #include "card/AccessBlocks.h"
 
+#include "CardJournalRow.h"
+
 #include <QPointer>
+
+#include <optional>
 
 class QCheckBox;
 
@@ -32,6 +36,13 @@ public:
     void Button3Click(); // "Delete withdrawal "
     void Button2Click(); // "Read"
     void Timer1Timer();
+    // "Zgubiona karta": records in the card journal that the current user's card (NUMBER, INDEX) is
+    // lost, and ticks the duplicate option so that the next "Program" gives the replacement the next
+    // INDEX.
+    void lostCardClick();
+
+    // From this INDEX on "Program" reminds the operator that a user number has only 15 duplicates.
+    static constexpr int kFewDuplicatesLeft = 13;
 
     int readTicks() const { return m_readTicks; }
 
@@ -39,6 +50,10 @@ private:
     // The access blocks for the current user: the group's rights, or none at all when the user has no
     // group, or names one that does not exist (the groups cursor then stands on some other group).
     card::AccessBlocks accessOfCurrentUser();
+    // The group's rights of the current user; none when the user gets a no-access card.
+    std::optional<card::ReaderAccess> readersOfCurrentUser();
+    // A journal row about the current user's card.
+    journal::CardJournalRow rowForCurrentUser(const char* kind, std::int64_t index);
     void evaluateCardAnswer();
     void finishRead();
 

@@ -50,6 +50,7 @@ QLineEdit* SettingsPage::Edit1() const { return m_ui->Edit1; }
 QLineEdit* SettingsPage::Edit6() const { return m_ui->Edit6; }
 QLineEdit* SettingsPage::Edit8() const { return m_ui->Edit8; }
 QPushButton* SettingsPage::Button5() const { return m_ui->Button5; }
+QCheckBox* SettingsPage::CheckBoxVerify() const { return m_ui->CheckBoxVerify; }
 QPushButton* SettingsPage::Button15() const { return m_ui->Button15; }
 QPushButton* SettingsPage::Button11() const { return m_ui->Button11; }
 QPushButton* SettingsPage::Button16() const { return m_ui->Button16; }

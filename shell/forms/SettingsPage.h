@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -33,6 +34,8 @@ public:
     QLineEdit* EditKopie() const { return m_editKopie; }
     QPushButton* ButtonKopieWybierz() const { return m_buttonKopieWybierz; }
     QPushButton* ButtonKopieZapisz() const { return m_buttonKopieZapisz; }
+    // Whether a written card is read back and checked (administrator only).
+    QCheckBox* CheckBoxVerify() const;
 
 private:
     void buildBackupBox();

@@ -1,5 +1,7 @@
 #include "TForm1.h"
 
+#include "CardJournal.h"
+
 #include "AuxiliaryWindow.h"
 #include "CaptionSet.h"
 #include "DesktopShell.h"
@@ -27,6 +29,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
@@ -99,6 +102,8 @@ void TForm1::openTables() {
     openTheThreeTables();
     m_groupTracking = std::make_unique<db::GroupTracking>(m_table1, m_table3);
     m_groupTracking->follow();
+    // The journal is opened when first used: a site without one starts as before.
+    m_cardJournal = std::make_unique<journal::CardJournal>(QDir::currentPath().toStdString());
     openCardJournal();
 }
 
@@ -223,6 +228,9 @@ void TForm1::buildWorkingLayout() {
     connect(m_settingsPage->ButtonKopieWybierz(), &QPushButton::clicked, this,
             guarded(this, &TForm1::ButtonKopieWybierzClick));
     m_settingsPage->EditKopie()->setText(m_backupFolder);
+    m_settingsPage->CheckBoxVerify()->setChecked(m_verifyWrites);
+    connect(m_settingsPage->CheckBoxVerify(), &QCheckBox::clicked, this,
+            [this](bool checked) { OperatorMessages::runHandler([this, checked] { CheckBoxVerifyClick(checked); }); });
 
     showWorkingLayoutAsLocked(m_locked);
 }

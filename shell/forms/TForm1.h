@@ -24,6 +24,10 @@
 #include <memory>
 #include <vector>
 
+namespace talvern::journal {
+class CardJournal;
+}
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -97,6 +101,12 @@ public:
     QString adminPassword() const { return m_adminPassword; }
     QString userPassword() const { return m_userPassword; }
     bool isLocked() const { return m_locked; }
+    // True after the user password opened the program (user mode).
+    bool isUserMode() const { return m_userMode; }
+    // Whether a written card is read back and checked (settings value "weryfikacja", on by default).
+    bool verifiesCardWrites() const { return m_verifyWrites; }
+    // The site's card journal (karty.dbf beside the tables), one for the whole run.
+    journal::CardJournal& cardJournal() { return *m_cardJournal; }
     // The old system code: the text of the old-code entry `Edit2` of the Readers page.
     QString oldSystemCodeText() const;
     void setOldSystemCodeText(const QString& text);
@@ -162,10 +172,8 @@ public:
     link::ProgrammerLink& programmerLink();
     link::CardOperations& cardOperations();
 
-    // The card journal of the site (karty.dbf), one object for the run; the file is made by the first
-    // card written. The card windows over it (TForm1Cards.cpp): "Historia kart" and "Karty do
+    // The card windows over the card journal (TForm1Cards.cpp): "Historia kart" and "Karty do
     // przeprogramowania" from the "Karty" menu, made when first opened.
-    journal::CardJournal& cardJournal();
     void HistoriaKart1Click();
     void KartyDoPrzeprogramowania1Click();
     CardHistoryWindow* cardHistoryWindow() const;
@@ -226,6 +234,7 @@ private:
     void showLockedLayout();
     void unlock();
     void applyUserModeRestrictions();
+    void CheckBoxVerifyClick(bool checked);
     void applyPortNumber();
     void refreshReaderHints();
     QLineEdit* oldCodeEntry() const;
@@ -238,7 +247,7 @@ private:
     // Beside the connect text: what the connected port stands for (its device's description, or
     // its device path); nothing while disconnected. Looked up once per connect (TForm1Link.cpp).
     void showPortDevice(bool connected);
-    // The card journal and the card windows (TForm1Cards.cpp).
+    // The card windows' reading of the card journal (TForm1Cards.cpp).
     void openCardJournal();
     void connectCardMenu();
     void installCardViews();
@@ -293,8 +302,11 @@ private:
     QString m_backupFolder; // the settings value "kopie"; empty for the site's own folder
     backup::Clock m_backupClock = backup::systemClock();
     RestoreWindow* m_restoreWindow = nullptr;
+    bool m_userMode = false;
+    bool m_verifyWrites = true;
+    std::unique_ptr<journal::CardJournal> m_cardJournal;
 
-    // The card journal and what watches the tables for the card windows.
+    // The card windows' reading of the journal and what watches the tables for them.
     struct CardViews;
     struct CardViewsDeleter {
         void operator()(CardViews* views) const;

@@ -16,6 +16,7 @@
 #include "programmer/CardOperations.h"
 #include "ui_TForm1Menu.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QTimer>
@@ -27,7 +28,6 @@ const QString kRewriteTitle = QStringLiteral("Karty do przeprogramowania");
 }
 
 struct TForm1::CardViews {
-    std::unique_ptr<journal::CardJournal> journal;
     std::unique_ptr<cards::SiteJournal> rows;
     CardHistoryWindow* history = nullptr;
     CardsToRewriteWindow* rewrite = nullptr;
@@ -49,12 +49,7 @@ void TForm1::CardViewsDeleter::operator()(CardViews* views) const {
 
 void TForm1::openCardJournal() {
     m_cardViews.reset(new CardViews);
-    m_cardViews->journal = std::make_unique<journal::CardJournal>(".");
-    m_cardViews->rows = std::make_unique<cards::SiteJournal>(*m_cardViews->journal);
-}
-
-journal::CardJournal& TForm1::cardJournal() {
-    return *m_cardViews->journal;
+    m_cardViews->rows = std::make_unique<cards::SiteJournal>(*m_cardJournal);
 }
 
 CardHistoryWindow* TForm1::cardHistoryWindow() const {
@@ -125,7 +120,7 @@ void TForm1::installCardViews() {
     if (QWidget* panel = findChild<QWidget*>(QStringLiteral("Panel2"))) {
         views.lostCard = new QLabel(panel);
         views.lostCard->setObjectName(QStringLiteral("LostCard"));
-        views.lostCard->setAccessibleName(QStringLiteral("Zgubiona karta"));
+        views.lostCard->setAccessibleName(QStringLiteral("Stan zgubionej karty"));
         views.lostCard->setGeometry(12, 194, 336, 14);
         QPalette red = views.lostCard->palette();
         red.setColor(QPalette::WindowText, QColor(170, 0, 0));
@@ -158,6 +153,9 @@ void TForm1::installCardViews() {
             if (change.event != db::TableEvent::StateChanged && m_cardViews->lostCardDue != nullptr)
                 m_cardViews->lostCardDue->start();
         });
+        // "Zgubiona karta" records the loss in the journal without touching the users table.
+        if (auto* lostButton = findChild<QAbstractButton*>(QStringLiteral("ButtonLost")))
+            connect(lostButton, &QAbstractButton::clicked, views.lostCardDue, qOverload<>(&QTimer::start));
         views.lostCardDue->start();
     }
 
@@ -187,7 +185,7 @@ void TForm1::installCardViews() {
                 auto before = std::exchange(views.groups, now);
                 // Added or removed groups are not a change of a group's readers; the list of cards to
                 // rewrite shows what a removal did.
-                if (before.size() != now.size() || !m_cardViews->journal->exists())
+                if (before.size() != now.size() || !m_cardJournal->exists())
                     return;
                 std::vector<cards::SiteUser> users;
                 std::vector<cards::IssuedCard> journal;

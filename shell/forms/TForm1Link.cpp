@@ -132,6 +132,9 @@ void TForm1::installProgrammerLink() {
     // command, so the ticks keep their interval rather than the coarse timers' five per cent.
     m_timer1->setTimerType(Qt::PreciseTimer);
     windows.readTimer = m_timer1;
+    windows.verifyWrites = [this] { return m_verifyWrites; };
+    windows.journal = m_cardJournal.get();
+    windows.administratorMode = [this] { return !m_userMode; };
     m_linkParts->operations =
         std::make_unique<link::CardOperations>(programmerLink(), windows, m_table1, m_table2, m_table3);
 

@@ -12,6 +12,7 @@
 #include "ui_TForm1.h"
 #include "ui_TForm1Menu.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -30,9 +31,12 @@ constexpr QColor kInactiveCaption(191, 205, 219);
 // Controls that only an administrator may use.
 constexpr const char* kAdministratorOnly[] = {
     "GroupBox1", "GroupBox3", "SpeedButton1", "SpeedButton2", "Button5", "Button6", "Button8",
-    "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",
+    "Button15",  "Button11",  "Button12",     "Edit1",        "Edit6",   "Edit8",     "CheckBoxVerify",
     "EditKopie", "ButtonKopieWybierz", "ButtonKopieZapisz",
 };
+
+// The settings value that turns the read-back after a card write off (0) or on (1, or missing).
+constexpr const char* kVerifyValue = "weryfikacja";
 
 std::string utf8(const QString& text) { return text.toStdString(); }
 
@@ -97,6 +101,9 @@ void TForm1::loadSettings() {
     m_backupFolder = QString::fromStdString(key->readString("kopie"));
     if (m_settingsPage)
         m_settingsPage->EditKopie()->setText(m_backupFolder);
+    m_verifyWrites = !key->valueExists(kVerifyValue) || key->readInteger(kVerifyValue) != 0;
+    if (m_settingsPage)
+        m_settingsPage->CheckBoxVerify()->setChecked(m_verifyWrites);
 }
 
 void TForm1::applyPortNumber() {
@@ -157,6 +164,7 @@ void TForm1::BitBtn1Click() {
         dailyBackupIfDue();
         break;
     case LockDecision::User:
+        m_userMode = true;
         unlock();
         applyUserModeRestrictions();
         dailyBackupIfDue();
@@ -183,6 +191,11 @@ void TForm1::applyUserModeRestrictions() {
             palette.setColor(group, QPalette::Base, kInactiveCaption);
         entry->setPalette(palette);
     }
+}
+
+void TForm1::CheckBoxVerifyClick(bool checked) {
+    openForWrite(kVerifyValue).writeInteger(kVerifyValue, checked ? 1 : 0);
+    m_verifyWrites = checked;
 }
 
 void TForm1::Button5Click() {

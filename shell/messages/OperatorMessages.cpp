@@ -49,6 +49,22 @@ bool OperatorMessages::ask(const QString& text, const QString& title) {
     return box.clickedButton() == yes;
 }
 
+bool OperatorMessages::ask(const QString& text, const QString& title, const QString& yes, const QString& no) {
+    if (recorder()) {
+        recorder()({text, title});
+        return answerer() ? answerer()({text, title}) : false;
+    }
+    QMessageBox box(QMessageBox::Warning, title, text);
+    QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(yesButton);
+    box.setEscapeButton(noButton);
+    box.setAccessibleName(title);
+    speakLinesApart(box);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
 void OperatorMessages::show(const QString& text, const QString& title) {
     if (recorder()) {
         recorder()({text, title});

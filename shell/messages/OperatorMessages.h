@@ -29,6 +29,9 @@ public:
     // the moments when the program must not act behind the operator's back (restoring a backup).
     // With a recorder installed the question is recorded and answered by the answerer (Nie without one).
     static bool ask(const QString& text, const QString& title);
+    // A modal question with two buttons (captions yes and no; Escape means no). True for yes. With a
+    // recorder installed the question is recorded and the answerer decides (no when there is none).
+    static bool ask(const QString& text, const QString& title, const QString& yes, const QString& no);
 
     // The standard error display: the error's text (UTF-8 what()) under the application's title; for a
     // storage error (dbf::DbfError) that has one, its Polish operator text instead.

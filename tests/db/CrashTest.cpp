@@ -1,3 +1,4 @@
+#include "CardJournal.h"
 #include "DbfError.h"
 #include "StandardTables.h"
 #include "TTable.h"
@@ -152,6 +153,95 @@ TEST(Crash, KilledWriterLeavesSoundTablesWithEveryReturnedPost) {
         RunResult check = runCommand(std::string(TALVERN_DBF_TOOL) + " check " + quoted(dir.file(table)));
         EXPECT_EQ(check.exitCode, 0) << table << ": " << check.output;
     }
+}
+
+// The card journal under the same drill: a writer appending rows (the first append creates karty.dbf)
+// killed at random instants leaves a journal that opens, passes the check and holds every row whose
+// append had returned, in order.
+[[noreturn]] void journalWriter(const std::string& dir, int ackFd, long firstSeq) {
+    try {
+        journal::CardJournal cardJournal(dir);
+        for (long seq = firstSeq;; ++seq) {
+            journal::CardJournalRow row;
+            row.kind = journal::JournalKind::kUserCard;
+            row.number = seq % 65536;
+            row.surname = "Żółć " + std::to_string(seq);
+            row.readerSettings = std::to_string(seq);
+            row.result = journal::JournalResult::kVerified;
+            row.mode = journal::JournalMode::kAdministrator;
+            cardJournal.append(row);
+            sendLine(ackFd, std::to_string(seq));
+        }
+    } catch (const std::exception& e) {
+        sendLine(ackFd, std::string("X ") + e.what());
+        _exit(2);
+    }
+}
+
+TEST(Crash, KilledJournalWriterLeavesAReadableJournalWithEveryReturnedRow) {
+    TempDir dir;
+    const unsigned seed = static_cast<unsigned>(::time(nullptr));
+    std::mt19937 random(seed);
+    std::cout << "seed " << seed << "\n";
+    long acknowledged = 0; // rows whose append returned, over all rounds
+    constexpr int kJournalKills = 120;
+    for (int round = 0; round < kJournalKills; ++round) {
+        // The next writer goes on from the rows the journal holds.
+        long rows = 0;
+        {
+            journal::CardJournal cardJournal(dir.path());
+            rows = cardJournal.rowCount();
+        }
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            journalWriter(dir.path(), pipeFds[1], rows);
+        }
+        ::close(pipeFds[1]);
+        // Early kills hit the creation of the journal in the first rounds.
+        struct timespec pause {0, static_cast<long>(random() % (round < 10 ? 300 : 20000)) * 1000L};
+        ::nanosleep(&pause, nullptr);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+        std::string acks;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            acks.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(pipeFds[0]);
+        std::istringstream lines(acks);
+        std::string line;
+        while (std::getline(lines, line)) {
+            ASSERT_NE(line[0], 'X') << line;
+            acknowledged = std::max(acknowledged, std::stol(line) + 1);
+        }
+
+        journal::CardJournal cardJournal(dir.path());
+        if (!cardJournal.exists()) {
+            ASSERT_EQ(acknowledged, 0) << "round " << round << ": the journal of returned rows is gone";
+            continue;
+        }
+        const dbf::CheckReport report = dbf::checkTable(cardJournal.path());
+        ASSERT_TRUE(report.sound()) << "round " << round << ": "
+                                     << (report.damage.empty() ? report.problems.front() : report.damage.front());
+        const std::uint32_t count = cardJournal.rowCount();
+        ASSERT_GE(static_cast<long>(count), acknowledged) << "round " << round << ": a returned row was lost";
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const journal::CardJournalRow row = cardJournal.row(i);
+            ASSERT_EQ(row.readerSettings, std::to_string(i)) << "round " << round << ", row " << i;
+            ASSERT_EQ(row.surname, "Żółć " + std::to_string(i));
+        }
+    }
+    EXPECT_GT(acknowledged, 0);
+    std::cout << kJournalKills << " kills, " << acknowledged << " returned rows\n";
+    RunResult check = runCommand(std::string(TALVERN_DBF_TOOL) + " check " + quoted(dir.file("karty.dbf")));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
 }
 
 } // namespace

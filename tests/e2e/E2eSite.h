@@ -47,7 +47,9 @@ struct Reader {
 
 class Site {
 public:
-    explicit Site(std::int64_t systemCode = 70000) : m_previousDir(QDir::currentPath()) {
+    // Cards are written without the read-back unless verify is set: most tests follow the write
+    // exactly as it goes without one.
+    explicit Site(std::int64_t systemCode = 70000, bool verify = false) : m_previousDir(QDir::currentPath()) {
         QDir::setCurrent(m_workDir.path());
         qputenv("XDG_CONFIG_HOME", m_configDir.path().toUtf8());
         QDir().mkpath(m_configDir.path() + QStringLiteral("/talvern"));
@@ -56,7 +58,9 @@ public:
             settings.write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SoftwareRegQ5]\r\n\"Port\"=dword:00000001\r\n"
                            "\"sys_nr\"=\"" +
                            QByteArray::number(qlonglong(systemCode)) +
-                           "\"\r\n\"sys_nr2\"=\"4464\"\r\n\"admin\"=\"9\"\r\n\"admin2\"=\"5\"\r\n\r\n");
+                           "\"\r\n\"sys_nr2\"=\"4464\"\r\n\"admin\"=\"9\"\r\n\"admin2\"=\"5\"\r\n"
+                           "\"weryfikacja\"=dword:0000000" +
+                           QByteArray(verify ? "1" : "0") + "\r\n\r\n");
         }
         db::ensureStandardTables(m_workDir.path().toStdString());
         OperatorMessages::setRecorder([this](const OperatorMessage& m) { messages.push_back(m); });
@@ -114,7 +118,8 @@ public:
 
     // The simulated programmer as COM1 of the site's COM-port map, then the program, unlocked with
     // the administrator password.
-    TForm1& start() {
+    // Starts the program and opens it with password: "9" the administrator's, "5" the user's.
+    TForm1& start(const QString& passwordText = QStringLiteral("9")) {
         progsim::SimulatorOptions options;
         options.comPort = 1;
         simulator = std::make_unique<progsim::PtySimulator>(options);
@@ -122,7 +127,7 @@ public:
         TForm1& form = *program->Form1;
         form.show();
         auto* password = form.findChild<QLineEdit*>(QStringLiteral("Edit5"));
-        password->setText(QStringLiteral("9"));
+        password->setText(passwordText);
         form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         return form;
     }
@@ -151,6 +156,8 @@ public:
         trigger("COM11");
         return simulator->waitForFrames(1, std::chrono::seconds(3));
     }
+
+    std::string folder() const { return m_workDir.path().toStdString(); }
 
     std::unique_ptr<progsim::PtySimulator> simulator;
     std::unique_ptr<Program> program;

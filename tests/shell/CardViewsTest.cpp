@@ -128,7 +128,7 @@ private slots:
         QTRY_VERIFY(line->text().isEmpty());
         QVERIFY(form.Table1().locate("NUMBER", "2", false));
         QTRY_COMPARE(line->text(), QStringLiteral("Zgubiona karta (duplikat 0) zgłoszona 2026-05-06 07:08:09"));
-        QCOMPARE(line->accessibleName(), QStringLiteral("Zgubiona karta"));
+        QCOMPARE(line->accessibleName(), QStringLiteral("Stan zgubionej karty"));
         QVERIFY(site.messages.empty());
     }
 

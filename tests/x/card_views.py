@@ -6,7 +6,8 @@
   narrow it to that user's rows, and "Pokaż wszystko" brings every row back;
 - "Karty do przeprogramowania" lists both users, whose cards open other readers than "Grupa 1"
   opens now (reader 1 only); the second user selected and "Programuj" pressed, the simulated
-  programmer holds that user's card with reader 1, written by the Users page's own "Program".
+  programmer holds that user's card with reader 1, written by the Users page's own "Program", and
+  the list keeps only the first user.
 
     run-x.sh BUILD_DIR card_views.py
 """
@@ -89,6 +90,8 @@ def main():
         wait_for(lambda: simulator.log_text().count("block 6 stored") > written, "the card written", timeout=30)
         card = wait_for(lambda: "user 2, system code 1" in simulator.card() and simulator.card(), "user 2's card")
         print(f"ok: \"Programuj\" from the list wrote:\n{card}", flush=True)
+        # The card written is in the journal and matches its group: the list keeps only user 1.
+        wait_for(lambda: "Użytkowników do przeprogramowania: 1." in summary(rewrite, "Stan kart"), "one user left")
         program.expect_alive("after the card was written from the list")
         return 0
     except Failure:

@@ -15,8 +15,9 @@ the box, as the operation leaves it):
 - a write cut off by the programmer's line going away (a pulled cable), which leaves the user's
   duplicate count as it was.
 
-A card taken off the programmer in the middle of a write is not seen by the program (the write
-does not wait for answers): the write runs to its end with no box, and the program runs on.
+A card taken off the programmer in the middle of a write runs to the write's end; the read-back
+after it finds no card, and the operator is asked to lay the card flat and write it again. "Anuluj"
+leaves the same user current, and the program runs on.
 
     run-x.sh BUILD_DIR message_boxes_cards.py
 """
@@ -25,8 +26,8 @@ import threading
 import time
 
 from message_boxes import CLOSERS, ADMIN_PASSWORD, expect_box_closes, state, users_on_disk
-from xsite import (Failure, Program, Simulator, click, connect_programmer, key, prepare_site, press, run,
-                   select_user, show_page, showing, type_text, wait_for)
+from xsite import (Failure, Program, Simulator, box_text, click, connect_programmer, key, prepare_site, press,
+                   run, select_user, show_page, showing, type_text, wait_for)
 
 TRANSFER_WINDOW = "Read/write  card"
 
@@ -134,7 +135,8 @@ def main():
         click(duplicate)
         wait_for(lambda: not duplicate.checked, "the duplicate unticked")
 
-        # The card taken off in the middle of a write: the write runs to its end and says nothing.
+        # The card taken off in the middle of a write: the write runs to its end, the read-back finds no
+        # card and the operator is asked to write it again; "Anuluj" leaves the user current.
         select_user(window, 2)
         refused = simulator.log_text().count("write-block 6 with no card")
         taken = after_log(simulator, "block 2 stored", lambda: simulator.control("remove"))
@@ -142,12 +144,14 @@ def main():
         program_card()
         taken.join()
         wait_for(lambda: simulator.log_text().count("write-block 6 with no card") > refused, "the write's last block")
-        wait_for(lambda: transfer_window_gone(program), "the end of the write")
-        time.sleep(0.5)
+        box = program.wait_box("Karta niesprawdzona")
+        if "płasko" not in box_text(box):
+            raise Failure(f"the box after a card taken off says: {box_text(box)!r}")
+        press(box.child(name="Anuluj", roleName="push button"))
+        program.wait_no_box()
         program.expect_alive("after a card was taken off during a write")
-        if program.boxes():
-            raise Failure("a box opened after a card was taken off during a write")
-        print("ok: a card taken off during a write: no box, the program runs on", flush=True)
+        wait_for(lambda: showing(window, "Numer w bazie", "text").text == "2", "user 2 still current")
+        print("ok: a card taken off during a write: asked to write again, cancelled, user still current", flush=True)
         simulator.control("place")
 
         # A configuration card for a changed system code needs the code the readers have now: none

@@ -40,7 +40,7 @@ bool parseNumber(const std::string& text, std::uint32_t& value) {
     return true;
 }
 
-const char* kHelp = "commands: place | place USER SYSTEM [DUPLICATE] | remove | show | help";
+const char* kHelp = "commands: place | place USER SYSTEM [DUPLICATE] | remove | drop [BLOCK] | show | help";
 
 sockaddr_un addressOf(const std::string& path) {
     sockaddr_un address{};
@@ -79,6 +79,14 @@ std::string runCommand(PtySimulator& simulator, const std::string& line) {
     if (w[0] == "remove" && w.size() == 1) {
         simulator.removeCard();
         return "card removed";
+    }
+    if (w[0] == "drop" && (w.size() == 1 || w.size() == 2)) {
+        std::uint32_t block = 1;
+        if (w.size() == 2 && (!parseNumber(w[1], block) || block < 1 || block > 6)) {
+            return "not a block number 1..6; usage: drop [BLOCK]";
+        }
+        simulator.dropNextWriteOf(static_cast<std::uint8_t>(block));
+        return "the next write of block " + std::to_string(block) + " will be acknowledged but not stored";
     }
     if (w[0] == "show" && w.size() == 1) {
         return simulator.describeCard();

@@ -178,6 +178,14 @@ void PtySimulator::placeBlankCard() {
     log("blank card placed");
 }
 
+void PtySimulator::dropNextWriteOf(std::uint8_t block) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_programmer.dropNextWriteOf(block);
+    }
+    log("the next write of block " + std::to_string(block) + " will be dropped");
+}
+
 void PtySimulator::removeCard() {
     {
         std::lock_guard lock(m_mutex);

@@ -55,6 +55,8 @@ public:
     void placeCard(const CardImage& image);
     void placeBlankCard();
     void removeCard();
+    // The next write of block (1..6) is acknowledged but not stored (VirtualProgrammer).
+    void dropNextWriteOf(std::uint8_t block);
     std::optional<CardImage> card() const;
     std::string describeCard() const;
 

@@ -56,6 +56,10 @@ VirtualProgrammer::Reply VirtualProgrammer::writeBlock(const Bytes& frame) {
     if (!m_card) {
         return {{kNak}, "write-block " + std::to_string(block) + " with no card, refused"};
     }
+    if (m_dropBlock == block) {
+        m_dropBlock.reset();
+        return {{kAck}, "block " + std::to_string(block) + " acknowledged but not stored (dropped on request)"};
+    }
     std::copy(frame.begin() + 8, frame.begin() + 12, (*m_card)[block - 1u].begin());
     return {{kAck}, "block " + std::to_string(block) + " stored"};
 }

@@ -43,6 +43,9 @@ public:
     void placeBlankCard() { m_card = CardImage{}; }
     void removeCard() { m_card.reset(); }
     const std::optional<CardImage>& card() const { return m_card; }
+    // A fault for trying what a moved card does: the next write of this block (1..6) is acknowledged
+    // as usual but not stored. Once only.
+    void dropNextWriteOf(std::uint8_t block) { m_dropBlock = block; }
 
 private:
     Reply writeBlock(const Bytes& frame);
@@ -50,6 +53,7 @@ private:
 
     card::CardKey m_key;
     std::optional<CardImage> m_card;
+    std::optional<std::uint8_t> m_dropBlock;
 };
 
 // A readable account of a card: its blocks, and the identity and readers it carries.
