@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include <thread>
+
 using namespace talvern;
 using talvern::e2e::Site;
 using journal::CardJournalRow;
@@ -176,6 +178,33 @@ private slots:
         QCOMPARE(form.Table1().fieldByName("NUMBER").asInteger(), 301);
         const std::vector<CardJournalRow> expected{
             userRow(Kind::kUserCard, 300, 0, "Nowak", "Staff", {1}, Result::kUnverified)};
+        QCOMPARE(journalRows(form), expected);
+    }
+
+    // A write cut short by a pulled cable is recorded as such, before the operator is told.
+    void cutShortWriteIsRecorded() {
+        Site site(70000, true);
+        site.addGroups({{"Staff", {2}}});
+        site.addUsers({{42, "Nowak", "Staff", 1}, {43, "Kowal", "Staff"}});
+        TForm1& form = site.start();
+        QVERIFY(site.connect());
+        form.Table1().first();
+        std::thread pull([&] {
+            site.simulator->waitForFrames(4, std::chrono::seconds(5));
+            site.simulator->hangUp();
+        });
+        std::uint32_t rowsWhenTold = 0;
+        OperatorMessages::setRecorder([&](const OperatorMessage& m) {
+            site.messages.push_back(m);
+            rowsWhenTold = form.cardJournal().rowCount();
+        });
+        site.click("Button4");
+        pull.join();
+        QCOMPARE(titles(site.messages), QStringList{link::incompleteWriteTitle()});
+        QCOMPARE(rowsWhenTold, 1u);
+        QCOMPARE(form.Table1().fieldByName("NUMBER").asInteger(), 42);
+        const std::vector<CardJournalRow> expected{
+            userRow(Kind::kUserCard, 42, 1, "Nowak", "Staff", {2}, Result::kCutShort)};
         QCOMPARE(journalRows(form), expected);
     }
 
