@@ -5,6 +5,7 @@
 #include "ShellFixture.h"
 
 #include "BackupManifest.h"
+#include "BackupPlace.h"
 #include "DamagedStart.h"
 #include "GroupsPage.h"
 #include "RestoreWindow.h"
@@ -78,7 +79,7 @@ struct Started {
         form->BitBtn1Click();
     }
 
-    std::vector<backup::BackupEntry> backups() const { return backup::listBackups(form->backupRoot()); }
+    std::vector<backup::BackupEntry> backups() const { return backup::listBackups(".", form->backupRoot()); }
     GroupsPage* groups() const { return form->findChild<GroupsPage*>(); }
 };
 
@@ -314,10 +315,10 @@ void SiteBackupTest::damagedTableAtStartUp() {
     }
     s.site.program = createProgram();
     QCOMPARE(s.site.program->Form1->Table1().recordCount(), 3);
-    const auto entries = backup::listBackups(configuredBackupRoot());
+    const auto entries = backup::listBackups(".", configuredBackupRoot());
     QCOMPARE(entries.size(), std::size_t(2));
     QVERIFY(!entries.front().manifest.checked); // the damaged state, kept, never offered
-    QCOMPARE(backup::newestGoodBackup(configuredBackupRoot())->folder, entries.back().folder);
+    QCOMPARE(backup::newestGoodBackup(".", configuredBackupRoot())->folder, entries.back().folder);
 }
 
 QTEST_MAIN(SiteBackupTest)
