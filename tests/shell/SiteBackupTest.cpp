@@ -11,6 +11,7 @@
 #include "RestoreWindow.h"
 #include "SettingsPage.h"
 #include "SiteBackup.h"
+#include "SiteIdentity.h"
 #include "StandardTables.h"
 #include "TForm1.h"
 #include "TTable.h"
@@ -203,7 +204,10 @@ void SiteBackupTest::theBackupFolderIsAnAdministratorsSetting() {
     QCOMPARE(s.site.messages.back().text, QStringLiteral("Folder kopii zapasowych - zapisano."));
     QVERIFY(s.site.settingsBytes().contains("\"kopie\""));
     s.groups()->Button13Click();
-    QCOMPARE(QString::fromStdString(s.backups().front().folder).left(stick.path().size()), stick.path());
+    // A chosen folder may serve other sites too: the site's backups go into its own folder there.
+    const QString siteFolder = stick.path() + QLatin1Char('/') + QString::fromStdString(*backup::readSiteIdentity("."));
+    QCOMPARE(QFileInfo(QString::fromStdString(s.backups().front().folder)).path(), siteFolder);
+    QCOMPARE(QString::fromStdString(backup::siteBackupFolder(".", s.form->backupRoot())), siteFolder);
 }
 
 void SiteBackupTest::restoreRoundTripThroughTheWindow() {
