@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace talvern::backup {
 
@@ -53,6 +54,25 @@ std::uint32_t liveRecords(const std::string& table) {
          ++i, at += header.recordLength)
         live += bytes[at] != '*';
     return live;
+}
+
+// Whether a table copied into a backup (when it is there at all) passes the table check.
+bool tableCopyIsSound(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return true;
+    try {
+        const dbf::CheckReport report = dbf::checkTable(path);
+        return report.damage.empty() && report.problems.empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Whether a file of the backup (karty.dbf, karty.dbt, its record journal) belongs to the table.
+bool sameTable(const std::string& fileName, const std::string& tableName) {
+    const std::string stem = fs::path(tableName).stem().string();
+    return fileName.compare(0, stem.size() + 1, stem + ".") == 0;
 }
 
 } // namespace
@@ -107,10 +127,21 @@ BackupEntry takeBackup(const BackupRequest& request) {
         for (const SiteFile& file : files)
             copyFile(file.source, folder + "/" + file.name);
         held.reset();
-        for (const SiteFile& file : files)
+        // A damaged card journal must not cost the site its backup of the three tables: its copy is left
+        // out (the card windows already tell the operator the journal cannot be read).
+        std::vector<SiteFile> kept = files;
+        for (const SiteTable& table : siteTables())
+            if (!table.required && !tableCopyIsSound(folder + "/" + table.name))
+                std::erase_if(kept, [&](const SiteFile& file) {
+                    if (!sameTable(file.name, table.name))
+                        return false;
+                    ::unlink((folder + "/" + file.name).c_str());
+                    return true;
+                });
+        for (const SiteFile& file : kept)
             startWriteBack(folder + "/" + file.name);
         const std::vector<std::string> faults = checkBackupFolder(folder);
-        for (const SiteFile& file : files)
+        for (const SiteFile& file : kept)
             syncFile(folder + "/" + file.name);
         syncFolder(folder);
         manifest.checked = faults.empty();

@@ -39,16 +39,26 @@ std::vector<SiteUser> siteUsers(db::TTable& users) {
     return all;
 }
 
-ReaderSet rightsAt(db::TTable& groups, int recNo) {
+AccessFields accessFields(db::TTable& groups) {
+    AccessFields fields;
+    // The card reads the access fields by name (Pn, letter case aside).
+    for (int reader = 1; reader <= 96; ++reader)
+        fields[static_cast<std::size_t>(reader - 1)] = groups.findField("P" + std::to_string(reader));
+    return fields;
+}
+
+ReaderSet rightsAt(db::TTable& groups, int recNo, const AccessFields& fields) {
     ReaderSet rights;
-    for (int reader = 1; reader <= 96; ++reader) {
-        // The card reads the access fields by name (Pn, letter case aside); a field that holds no
-        // value counts as no access.
-        const int field = groups.findField("P" + std::to_string(reader));
-        if (field >= 0 && groups.valueAt(recNo, field) == "True")
-            rights.set(static_cast<std::size_t>(reader - 1));
+    for (std::size_t reader = 0; reader < fields.size(); ++reader) {
+        // A field that holds no value counts as no access.
+        if (fields[reader] >= 0 && groups.valueAt(recNo, fields[reader]) == "True")
+            rights.set(reader);
     }
     return rights;
+}
+
+ReaderSet rightsAt(db::TTable& groups, int recNo) {
+    return rightsAt(groups, recNo, accessFields(groups));
 }
 
 ReaderSet rightsOfGroup(db::TTable& groups, const std::string& group) {
@@ -66,9 +76,10 @@ GroupRights groupRights(db::TTable& groups) {
     if (!groups.isOpen())
         return rights;
     const int name = requiredField(groups, "NAME");
+    const AccessFields fields = accessFields(groups);
     const int count = groups.recordCount();
     for (int recNo = 1; recNo <= count; ++recNo)
-        rights.try_emplace(groups.valueAt(recNo, name), rightsAt(groups, recNo));
+        rights.try_emplace(groups.valueAt(recNo, name), rightsAt(groups, recNo, fields));
     return rights;
 }
 

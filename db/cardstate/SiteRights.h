@@ -4,6 +4,7 @@
 
 #include "CardStanding.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,9 @@ GroupRights groupRights(db::TTable& groups);
 ReaderSet rightsOfGroup(db::TTable& groups, const std::string& group);
 // The rights of the group at recNo (from 1).
 ReaderSet rightsAt(db::TTable& groups, int recNo);
+// The positions of the access fields P1..P96 (-1 for one the table lacks), for reading many groups.
+using AccessFields = std::array<int, 96>;
+AccessFields accessFields(db::TTable& groups);
+ReaderSet rightsAt(db::TTable& groups, int recNo, const AccessFields& fields);
 
 } // namespace talvern::cards

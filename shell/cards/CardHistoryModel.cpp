@@ -136,17 +136,26 @@ QVariant CardHistoryModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
-bool CardHistoryModel::accepts(const cards::IssuedCard& card) const {
-    if (!m_kind.isEmpty() && text(card.kind) != m_kind)
+bool CardHistoryModel::accepts(const FilterKey& key) const {
+    if (!m_kind.isEmpty() && key.kind != m_kind.toStdString())
         return false;
     if (m_user.isEmpty())
         return true;
     bool isNumber = false;
     const long number = m_user.toLong(&isNumber);
     if (isNumber)
-        return card.number == number;
-    return text(card.surname).contains(m_user, Qt::CaseInsensitive) ||
-           text(card.name).contains(m_user, Qt::CaseInsensitive);
+        return key.number == number;
+    return key.names.contains(m_user.toLower());
+}
+
+void CardHistoryModel::extendKeys() {
+    if (static_cast<long>(m_keys.size()) > m_count)
+        m_keys.clear(); // a journal that shrank is another journal
+    m_keys.reserve(static_cast<std::size_t>(m_count));
+    for (long place = static_cast<long>(m_keys.size()); place < m_count; ++place) {
+        const cards::IssuedCard& card = cached(place);
+        m_keys.push_back({card.number, card.kind, (text(card.surname) + QLatin1Char('\n') + text(card.name)).toLower()});
+    }
 }
 
 void CardHistoryModel::setFilter(const QString& user, const QString& kindCode) {
@@ -162,9 +171,10 @@ void CardHistoryModel::reload() {
     m_count = m_journal.exists() ? m_journal.rowCount() : 0;
     m_matches.reset();
     if (!m_user.isEmpty() || !m_kind.isEmpty()) {
+        extendKeys();
         std::vector<long> matches;
         for (long place = m_count - 1; place >= 0; --place) {
-            if (accepts(cached(place)))
+            if (accepts(m_keys[static_cast<std::size_t>(place)]))
                 matches.push_back(place);
         }
         m_matches = std::move(matches);

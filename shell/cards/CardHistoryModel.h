@@ -40,13 +40,22 @@ public:
 private:
     long placeOf(int row) const;
     const cards::IssuedCard& cached(long place) const;
-    bool accepts(const cards::IssuedCard& card) const;
+    // What a filter looks at in one row, kept for every row read so far: a filter reads each row of
+    // the journal once, and later filters only the rows added since.
+    struct FilterKey {
+        long number;
+        std::string kind;
+        QString names; // first name and surname, lower case
+    };
+    bool accepts(const FilterKey& key) const;
+    void extendKeys();
 
     cards::JournalSource& m_journal;
     long m_count = 0;
     QString m_user;
     QString m_kind;
-    std::optional<std::vector<long>> m_matches; // journal places, newest first, when filtered
+    std::optional<std::vector<long>> m_matches;
+    std::vector<FilterKey> m_keys; // journal places, newest first, when filtered
     // Blocks of parsed rows by block number; a few are kept, the one read longest ago is dropped.
     mutable std::map<long, std::vector<cards::IssuedCard>> m_blocks;
     mutable std::vector<long> m_blockOrder;

@@ -61,6 +61,7 @@ private:
         picture.setDevicePixelRatio(ratio);
         picture.fill(palette().color(backgroundRole()));
         QPainter painter(&picture);
+        painter.setFont(font()); // a painter on a picture starts with the application's font
         // What QLabel itself does for plain text without margin, indent or frame.
         style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
                               palette(), isEnabled(), shown, foregroundRole());

@@ -134,9 +134,9 @@ void TForm1::installCardViews() {
         views.lostCardDue->setSingleShot(true);
         views.lostCardDue->setInterval(0);
         connect(views.lostCardDue, &QTimer::timeout, views.lostCard, [this] {
-            OperatorMessages::runHandler([this] {
-                QLabel* label = m_cardViews->lostCard;
-                QString text;
+            QLabel* label = m_cardViews->lostCard;
+            QString text;
+            try {
                 if (!m_table1.isEmpty() && m_table1.state() != db::TTable::State::Insert) {
                     const long number = static_cast<long>(m_table1.fieldByName("NUMBER").asInteger());
                     const cards::HolderCards holder = cards::holderCards(m_cardViews->rows->rowsOf(number), number);
@@ -145,10 +145,14 @@ void TForm1::installCardViews() {
                                    .arg(holder.lostReport->index)
                                    .arg(QString::fromStdString(holder.lostReport->written));
                 }
-                label->setText(text);
-                label->setAccessibleDescription(text);
-                label->setVisible(!text.isEmpty());
-            });
+            } catch (const std::exception&) {
+                // Said here rather than in a box at every step through the users; "Historia kart"
+                // shows the journal's error itself.
+                text = QStringLiteral("Dziennika kart nie można odczytać.");
+            }
+            label->setText(text);
+            label->setAccessibleDescription(text);
+            label->setVisible(!text.isEmpty());
         });
         views.usersWatch = m_table1.subscribe([this](const db::TableChange& change) {
             if (change.event != db::TableEvent::StateChanged && m_cardViews->lostCardDue != nullptr)
@@ -161,8 +165,9 @@ void TForm1::installCardViews() {
     const auto snapshot = [this] {
         std::vector<std::pair<std::string, cards::ReaderSet>> groups;
         const int name = m_table3.findField("NAME");
+        const cards::AccessFields fields = cards::accessFields(m_table3);
         for (int recNo = 1; name >= 0 && recNo <= m_table3.recordCount(); ++recNo)
-            groups.emplace_back(m_table3.valueAt(recNo, name), cards::rightsAt(m_table3, recNo));
+            groups.emplace_back(m_table3.valueAt(recNo, name), cards::rightsAt(m_table3, recNo, fields));
         return groups;
     };
     views.groups = snapshot();

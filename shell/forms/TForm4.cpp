@@ -8,6 +8,8 @@
 
 #include <QPushButton>
 
+#include <tuple>
+
 namespace talvern {
 
 namespace {
@@ -61,20 +63,17 @@ TForm4::TForm4(db::TDataSource& users, QWidget* parent)
     // The card read as the card journal knows it, under the "Zamknij" button; filled by each read.
     QFont lineFont = font();
     lineFont.setPixelSize(11);
-    int top = 204;
-    for (auto [line, name] : {std::pair{&m_written, "Zapis karty"}, std::pair{&m_current, "Aktualny duplikat"},
-                              std::pair{&m_access, "Uprawnienia karty"}}) {
+    // The first line wraps to two: a date, the kind, the result and the mode.
+    for (auto [line, name, top, height] : {std::tuple{&m_written, "Zapis karty", 202, 30},
+                                           std::tuple{&m_current, "Aktualny duplikat", 234, 16},
+                                           std::tuple{&m_access, "Uprawnienia karty", 252, 16}}) {
         *line = new QLabel(this);
         (*line)->setObjectName(QString::fromLatin1(name).remove(QLatin1Char(' ')));
         (*line)->setAccessibleName(QString::fromUtf8(name));
         (*line)->setFont(lineFont);
-        (*line)->setGeometry(10, top, 321, 16);
-        top += 18;
+        (*line)->setGeometry(10, top, 321, height);
+        (*line)->setWordWrap(true);
     }
-    m_written->setGeometry(10, 204 - 2, 321, 30);
-    m_written->setWordWrap(true);
-    m_current->move(10, 234);
-    m_access->move(10, 252);
 
     m_subscription = m_users.subscribe([this](const db::TableChange&) { showCurrentRecord(); });
     showCurrentRecord();

@@ -18,6 +18,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 namespace talvern::db::test {
 namespace {
@@ -127,6 +128,16 @@ TEST_F(SiteFixture, TheCardJournalGoesWithTheBackupWhenTheSiteHasOne) {
     const BackupEntry entry = backupAt(at(2026, 3, 14));
     EXPECT_EQ(readAll(entry.folder + "/karty.dbf"), readAll(site.file("karty.dbf")));
     EXPECT_EQ(readAll(entry.folder + "/karty.dbt"), readAll(site.file("karty.dbt")));
+}
+
+TEST_F(SiteFixture, ASpoiltCardJournalIsLeftOutAndTheTablesAreStillBackedUp) {
+    std::ofstream(site.file("karty.dbf"), std::ios::binary) << "not a table at all";
+    const BackupEntry entry = backupAt(at(2026, 3, 14));
+    EXPECT_TRUE(entry.manifest.checked);
+    EXPECT_FALSE(fs::exists(entry.folder + "/karty.dbf"));
+    EXPECT_EQ(readAll(entry.folder + "/osoby.dbf"), readAll(site.file("osoby.dbf")));
+    EXPECT_EQ(readAll(site.file("karty.dbf")), "not a table at all"); // the site's file as it was
+    EXPECT_TRUE(backup::checkBackupFolder(entry.folder).empty());
 }
 
 TEST_F(SiteFixture, AnIndependentReaderSeesTheSiteInTheBackup) {

@@ -293,8 +293,11 @@ TEST_F(LineUtilitiesTest, LoadConfigTakesOnlyA49ByteValue) {
         std::vector<uint8_t> value;
         uint32_t expectedBaud;
     };
+    // The wrong lengths name another port too: nothing of them may be taken.
     std::vector<uint8_t> shorter(saved.begin(), saved.end() - 1);
+    shorter[0] = 3;
     std::vector<uint8_t> longer = saved;
+    longer[0] = 3;
     longer.push_back(0);
     for (const Case& c : {Case{"48 bytes", shorter, 4800}, Case{"50 bytes", longer, 4800}, Case{"49 bytes", saved, 19200}}) {
         SCOPED_TRACE(c.name);
@@ -305,6 +308,7 @@ TEST_F(LineUtilitiesTest, LoadConfigTakesOnlyA49ByteValue) {
         m_rs.LoadConfig("HKEY_CURRENT_USER", "Software\\Test", "Port");
         EXPECT_EQ(m_rs.BaudRate(), c.expectedBaud);
         EXPECT_EQ(m_rs.TimeoutWrite(), c.expectedBaud == 19200 ? 250u : 100u);
+        EXPECT_EQ(m_rs.ComPortNo(), 1);
         EXPECT_TRUE(m_log.has(1, "Configuration was loaded"));
     }
 }

@@ -70,6 +70,7 @@ private slots:
     void passwordWrites();
     void writesFailWhenTheKeyHasGone();
     void savePortSetting();
+    void statusTextRepaintsOnlyItsLabel();
     void menuEntries();
     void desktopActions();
     void aboutShownTwiceStaysOneWindow();
@@ -327,6 +328,56 @@ void MainWindowTest::savePortSetting() {
     QFile::remove(site.settingsFile());
     QVERIFY(!OperatorMessages::runHandler([&] { form.SavePortSetting(); }));
     QCOMPARE(site.messages.back().text, QStringLiteral("Failed to set data for 'Port'"));
+}
+
+// The connection animation changes the status text twenty times a second: a change repaints the
+// label alone, never lays out the status bar, and shows what a plain label would show.
+void MainWindowTest::statusTextRepaintsOnlyItsLabel() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "9");
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* label = form.findChild<QLabel*>(QStringLiteral("StatusText"));
+    QVERIFY(label);
+    QTRY_VERIFY(label->width() > form.Status()->width() / 2); // stretched over the bar
+
+    struct Watch : QObject {
+        QStringList painted;
+        int barLayouts = 0;
+        QWidget* bar = nullptr;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                painted << watched->objectName();
+            if (event->type() == QEvent::LayoutRequest && watched == bar)
+                ++barLayouts;
+            return false;
+        }
+    } watch;
+    watch.bar = form.Status();
+    QTest::qWait(100); // what the first showing left to draw
+    qApp->installEventFilter(&watch);
+    const QStringList texts{"Connect: COM1   [>   oo  oo  oo  oo <]", "Connect: COM1   [>  oo  oo  oo  oo  <]",
+                            "Connect: COM1   [>   oo  oo  oo  oo <]", "Disconnect..."};
+    for (const QString& text : texts) {
+        form.setStatusText(text);
+        QTest::qWait(20);
+    }
+    qApp->removeEventFilter(&watch);
+    QCOMPARE(watch.barLayouts, 0);
+    QVERIFY(!watch.painted.isEmpty());
+    QCOMPARE(watch.painted.filter(QStringLiteral("StatusText")).size(), watch.painted.size());
+
+    // A drawing kept from before is shown again only for its own text.
+    form.setStatusText(texts[0]);
+    QLabel plain;
+    plain.setFont(label->font());
+    plain.setPalette(label->palette());
+    plain.setAutoFillBackground(true);
+    plain.setFixedSize(label->size());
+    plain.setText(texts[0]);
+    const auto picture = [](QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    QCOMPARE(picture(label), picture(&plain));
 }
 
 void MainWindowTest::menuEntries() {

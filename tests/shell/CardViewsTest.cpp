@@ -1,0 +1,182 @@
+// The card windows in the real main window, offscreen, on a site whose tables and card journal are
+// filled before start-up: the Groups page's warning when a stored change takes readers away from
+// cards that still open them, the Users page's line about a lost card, and the two windows of the
+// "Karty" menu on a site with and without a journal.
+
+#include "ShellFixture.h"
+
+#include "CardAccessHex.h"
+#include "CardHistoryModel.h"
+#include "CardHistoryWindow.h"
+#include "CardJournal.h"
+#include "CardsToRewriteWindow.h"
+#include "GroupsPage.h"
+#include "StandardTables.h"
+#include "TForm1.h"
+#include "TTable.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
+using namespace talvern;
+
+namespace {
+
+void fillSite() {
+    db::ensureStandardTables(".");
+    db::TTable groups;
+    groups.open("grupa.dbf");
+    groups.append();
+    groups.fieldByName("NAME").setAsString("Biuro");
+    groups.fieldByName("P1").setAsBoolean(true);
+    groups.fieldByName("P2").setAsBoolean(true);
+    groups.post();
+    groups.close();
+    db::TTable users;
+    users.open("osoby.dbf");
+    for (int number : {1, 2}) {
+        users.append();
+        users.fieldByName("NUMBER").setAsInteger(number);
+        users.fieldByName("SURNAME").setAsString(number == 1 ? "Anna" : "Jan");
+        users.fieldByName("GROUP").setAsString("Biuro");
+        users.fieldByName("INDEX").setAsInteger(0);
+        users.post();
+    }
+    users.close();
+}
+
+journal::CardJournalRow card(long number, const char* kind, const char* result, const std::string& access) {
+    journal::CardJournalRow row;
+    row.kind = kind;
+    row.number = number;
+    row.sysCode = 1;
+    row.group = "Biuro";
+    row.access = access;
+    row.result = result;
+    row.mode = journal::JournalMode::kAdministrator;
+    return row;
+}
+
+void unlock(TForm1& form) {
+    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("9"));
+    form.BitBtn1Click();
+}
+
+} // namespace
+
+class CardViewsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readersTakenAwayAreCountedOnTheCardsThatStillOpenThem() {
+        test::Site site;
+        fillSite();
+        {
+            journal::CardJournal journal(".");
+            journal.append(card(1, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                                "C00000000000000000000000")); // readers 1 and 2
+            journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                                "800000000000000000000000")); // reader 1
+        }
+        TForm1& form = site.start();
+        unlock(form);
+        auto* groups = form.findChild<GroupsPage*>();
+        QVERIFY(groups != nullptr);
+        // Reader 2 taken away: one card still opens it.
+        groups->SpeedButton5Click();
+        form.Table3().first();
+        form.Table3().edit();
+        form.Table3().fieldByName("P2").setAsBoolean(false);
+        groups->SpeedButton6Click();
+        QTRY_COMPARE(site.messages.size(), std::size_t(1));
+        QCOMPARE(site.messages[0].title, QStringLiteral("Karty do przeprogramowania"));
+        QVERIFY2(site.messages[0].text.contains(QStringLiteral("odebrane czytniki 2; karty, które nadal je otwierają: 1.")),
+                 qPrintable(site.messages[0].text));
+        // A reader given is no warning; "No access" takes reader 1 from both cards.
+        groups->Button13Click();
+        QTest::qWait(50);
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        groups->Button14Click();
+        QTRY_COMPARE(site.messages.size(), std::size_t(2));
+        QVERIFY2(site.messages[1].text.contains(QStringLiteral("karty, które nadal je otwierają: 2.")),
+                 qPrintable(site.messages[1].text));
+
+        // Both cards now open more than the group: both are listed.
+        form.KartyDoPrzeprogramowania1Click();
+        QCOMPARE(form.cardsToRewriteWindow()->model()->rowCount(), 2);
+    }
+
+    void aLostCardIsShownForItsHolder() {
+        test::Site site;
+        fillSite();
+        {
+            journal::CardJournal journal(".");
+            journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                                "C00000000000000000000000"));
+            auto lost = card(2, journal::JournalKind::kLost, journal::JournalResult::kReported, "");
+            lost.written = "2026-05-06 07:08:09";
+            journal.append(lost);
+        }
+        TForm1& form = site.start();
+        unlock(form);
+        QLabel* line = form.lostCardLabel();
+        QVERIFY(line != nullptr);
+        QVERIFY(form.Table1().locate("NUMBER", "1", false));
+        QTRY_VERIFY(line->text().isEmpty());
+        QVERIFY(form.Table1().locate("NUMBER", "2", false));
+        QTRY_COMPARE(line->text(), QStringLiteral("Zgubiona karta (duplikat 0) zgłoszona 2026-05-06 07:08:09"));
+        QCOMPARE(line->accessibleName(), QStringLiteral("Zgubiona karta"));
+        QVERIFY(site.messages.empty());
+    }
+
+    // A journal another program has spoilt: the windows say so, the program goes on and the file
+    // is left as it was.
+    void aJournalThatCannotBeRead() {
+        test::Site site;
+        fillSite();
+        QFile spoilt(QStringLiteral("karty.dbf"));
+        QVERIFY(spoilt.open(QIODevice::WriteOnly));
+        spoilt.write("not a table at all");
+        spoilt.close();
+        TForm1& form = site.start();
+        unlock(form);
+        QTRY_COMPARE(form.lostCardLabel()->text(), QStringLiteral("Dziennika kart nie można odczytać."));
+        form.findChild<QAction*>(QStringLiteral("HistoriaKart1"))->trigger();
+        QCOMPARE(site.messages.size(), std::size_t(1));
+        form.findChild<QAction*>(QStringLiteral("KartyDoPrzeprogramowania1"))->trigger();
+        QCOMPARE(site.messages.size(), std::size_t(2));
+        QVERIFY(form.cardsToRewriteWindow() == nullptr || !form.cardsToRewriteWindow()->isVisible());
+        QVERIFY(spoilt.open(QIODevice::ReadOnly));
+        QCOMPARE(spoilt.readAll(), QByteArray("not a table at all"));
+    }
+
+    void aSiteWithoutAJournal() {
+        test::Site site;
+        fillSite();
+        TForm1& form = site.start();
+        unlock(form);
+        form.HistoriaKart1Click();
+        CardHistoryWindow* history = form.cardHistoryWindow();
+        QCOMPARE(history->windowTitle(), QStringLiteral("Historia kart"));
+        QCOMPARE(history->model()->rowCount(), 0);
+        QVERIFY(history->summary()->text().startsWith(QStringLiteral("Brak dziennika kart")));
+        // Every control of the window has a name a screen reader can say.
+        for (QWidget* control : history->findChildren<QWidget*>()) {
+            if ((qobject_cast<QPushButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                 qobject_cast<QTableView*>(control)) && control->accessibleName().isEmpty())
+                QFAIL(qPrintable(control->metaObject()->className() + QStringLiteral(" without a name")));
+        }
+        form.KartyDoPrzeprogramowania1Click();
+        // Both users have rights and no card yet.
+        QCOMPARE(form.cardsToRewriteWindow()->model()->rowCount(), 2);
+        QVERIFY(form.cardsToRewriteWindow()->summary()->text().contains(QStringLiteral("Brak dziennika kart")));
+        QVERIFY(!QFile::exists(QStringLiteral("karty.dbf")));
+        QVERIFY(site.messages.empty());
+    }
+};
+
+QTEST_MAIN(CardViewsTest)
+#include "CardViewsTest.moc"
