@@ -49,7 +49,8 @@ std::string formatManifest(const BackupManifest& manifest) {
     std::string reason = manifest.reason;
     std::replace(reason.begin(), reason.end(), '\n', ' ');
     return "date=" + localTimeText(manifest.taken) + "\nreason=" + reason + "\nusers=" + std::to_string(manifest.users) +
-           "\nchecked=" + (manifest.checked ? "yes" : "no") + "\n";
+           "\nchecked=" + (manifest.checked ? "yes" : "no") + "\n" +
+           (manifest.site.empty() ? std::string() : "site=" + manifest.site + "\n");
 }
 
 std::optional<BackupManifest> parseManifest(const std::string& text) {
@@ -82,6 +83,8 @@ std::optional<BackupManifest> parseManifest(const std::string& text) {
                 return std::nullopt;
             manifest.checked = value == "yes";
             checked = true;
+        } else if (key == "site") {
+            manifest.site = value;
         }
     }
     // The manifest is written whole with a rename: a part of one is not a manifest.
@@ -92,10 +95,10 @@ std::optional<BackupManifest> parseManifest(const std::string& text) {
 
 namespace {
 
-std::vector<std::string> backupFolders(const std::string& root) {
+std::vector<std::string> backupFolders(const std::string& folder) {
     std::vector<std::string> folders;
     std::error_code error;
-    for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code kind;
         if (it->is_directory(kind) && isBackupFolderName(it->path().filename().string()))
             folders.push_back(it->path().string());
@@ -105,14 +108,14 @@ std::vector<std::string> backupFolders(const std::string& root) {
 
 } // namespace
 
-std::vector<BackupEntry> listBackups(const std::string& root) {
+std::vector<BackupEntry> backupsInFolder(const std::string& folder) {
     std::vector<BackupEntry> entries;
-    for (const std::string& folder : backupFolders(root)) {
+    for (const std::string& backup : backupFolders(folder)) {
         std::string text;
-        if (!readSmallFile(folder + "/" + kManifestName, text))
+        if (!readSmallFile(backup + "/" + kManifestName, text))
             continue;
         if (auto manifest = parseManifest(text))
-            entries.push_back({folder, *manifest});
+            entries.push_back({backup, *manifest});
     }
     std::sort(entries.begin(), entries.end(), [](const BackupEntry& a, const BackupEntry& b) {
         if (a.manifest.taken != b.manifest.taken)
@@ -122,12 +125,12 @@ std::vector<BackupEntry> listBackups(const std::string& root) {
     return entries;
 }
 
-std::vector<std::string> incompleteBackups(const std::string& root) {
+std::vector<std::string> incompleteBackupsInFolder(const std::string& folder) {
     std::vector<std::string> folders;
-    for (const std::string& folder : backupFolders(root)) {
+    for (const std::string& backup : backupFolders(folder)) {
         std::string text;
-        if (!readSmallFile(folder + "/" + kManifestName, text) || !parseManifest(text))
-            folders.push_back(folder);
+        if (!readSmallFile(backup + "/" + kManifestName, text) || !parseManifest(text))
+            folders.push_back(backup);
     }
     std::sort(folders.begin(), folders.end());
     return folders;

@@ -21,11 +21,13 @@ struct BackupManifest {
     std::string reason;         // UTF-8, as the operator reads it ("Kopia dzienna")
     std::uint32_t users = 0;    // live records of osoby.dbf
     bool checked = true;        // every table of the backup passed talvern-dbf check
+    std::string site;           // the name of the site it belongs to (SiteIdentity.h); empty in older backups
 };
 
 inline constexpr const char* kManifestName = "kopia.txt";
 
-// "date=YYYY-MM-DD HH:MM:SS" (local time), "reason=", "users=", "checked=yes|no", one a line.
+// "date=YYYY-MM-DD HH:MM:SS" (local time), "reason=", "users=", "checked=yes|no", "site=", one a line;
+// "site=" may be missing (backups taken before sites were named).
 std::string formatManifest(const BackupManifest& manifest);
 std::optional<BackupManifest> parseManifest(const std::string& text);
 
@@ -39,10 +41,10 @@ struct BackupEntry {
     BackupManifest manifest;
 };
 
-// The finished backups below root, newest first; folders without a readable manifest are left out.
-// A root that does not exist holds none.
-std::vector<BackupEntry> listBackups(const std::string& root);
-// Folders below root that look like backups but have no manifest: backups cut short.
-std::vector<std::string> incompleteBackups(const std::string& root);
+// The finished backups in folder, whichever site they belong to, newest first; folders without a readable
+// manifest are left out. A folder that does not exist holds none. (A site's own: BackupPlace.h.)
+std::vector<BackupEntry> backupsInFolder(const std::string& folder);
+// Folders in folder that look like backups but have no manifest: backups cut short.
+std::vector<std::string> incompleteBackupsInFolder(const std::string& folder);
 
 } // namespace talvern::backup

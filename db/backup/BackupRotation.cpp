@@ -2,6 +2,7 @@
 
 #include "BackupFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <unistd.h>
@@ -82,8 +83,13 @@ void retire(const std::string& folder) {
 
 } // namespace
 
-void rotateBackups(const std::string& root, TimePoint now, const std::string& spared) {
-    const std::vector<BackupEntry> entries = listBackups(root);
+void rotateBackups(const BackupPlace& place, TimePoint now, const std::string& spared) {
+    if (place.folder.empty())
+        return;
+    std::vector<BackupEntry> entries = backupsInFolder(place.folder);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const BackupEntry& entry) { return !belongsTo(entry.manifest, place); }),
+                  entries.end());
     const auto same = [](const std::string& a, const std::string& b) {
         std::error_code error;
         return !b.empty() && std::filesystem::equivalent(a, b, error);
@@ -98,7 +104,7 @@ void rotateBackups(const std::string& root, TimePoint now, const std::string& sp
     std::string newest;
     for (const BackupEntry& entry : entries)
         newest = std::max(newest, std::filesystem::path(entry.folder).filename().string());
-    for (const std::string& folder : incompleteBackups(root))
+    for (const std::string& folder : incompleteBackupsInFolder(place.folder))
         if (std::filesystem::path(folder).filename().string() < newest)
             removeFolder(folder);
 }

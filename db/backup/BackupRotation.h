@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BackupManifest.h"
+#include "BackupPlace.h"
 
 #include <string>
 #include <vector>
@@ -16,9 +17,9 @@ inline constexpr int kMonthsKept = 12;
 // The folders of entries (any order) that the rule above removes at now.
 std::vector<std::string> backupsToRemove(const std::vector<BackupEntry>& entries, TimePoint now);
 
-// Applies the rule to the backups below root, and removes the folders of backups that were cut short
-// before the newest finished one; spared (a backup about to be restored) stays whatever the rule says.
-// Removal failures are left for the next time.
-void rotateBackups(const std::string& root, TimePoint now, const std::string& spared = {});
+// Applies the rule to the site's backups in place (another site's there are left alone), and removes the
+// folders of backups that were cut short before the newest finished one; spared (a backup about to be
+// restored) stays whatever the rule says. Removal failures are left for the next time.
+void rotateBackups(const BackupPlace& place, TimePoint now, const std::string& spared = {});
 
 } // namespace talvern::backup

@@ -2,6 +2,7 @@
 
 #include "BackupError.h"
 #include "BackupFiles.h"
+#include "BackupPlace.h"
 #include "BackupRotation.h"
 #include "DbfTable.h"
 #include "FileNames.h"
@@ -116,8 +117,9 @@ BackupEntry takeBackup(const BackupRequest& request) {
     if (!request.tablesHeld)
         held = std::make_unique<SiteLocks>(request.siteDir);
 
+    const BackupPlace place = makeBackupPlace(request.siteDir, request.root);
     const TimePoint taken = request.clock();
-    const std::string folder = makeBackupFolder(request.root, taken);
+    const std::string folder = makeBackupFolder(place.folder, taken);
     BackupManifest manifest;
     try {
         // All copies first; the disk starts writing them back while the copies are checked, and the
@@ -154,6 +156,7 @@ BackupEntry takeBackup(const BackupRequest& request) {
         }
         manifest.taken = taken;
         manifest.reason = request.reason;
+        manifest.site = place.site;
         // Written last: until it is there, the folder is a backup cut short.
         writeFileAtomically(folder + "/" + kManifestName, formatManifest(manifest));
     } catch (...) {
@@ -161,15 +164,15 @@ BackupEntry takeBackup(const BackupRequest& request) {
         throw;
     }
     try {
-        rotateBackups(request.root, taken, request.spared);
+        rotateBackups(place, taken, request.spared);
     } catch (const std::exception&) {
         // Old backups left in place are removed by the next rotation; the new one is taken.
     }
     return {folder, manifest};
 }
 
-std::optional<BackupEntry> newestGoodBackup(const std::string& root) {
-    for (const BackupEntry& entry : listBackups(root))
+std::optional<BackupEntry> newestGoodBackup(const std::string& siteDir, const std::string& root) {
+    for (const BackupEntry& entry : listBackups(siteDir, root))
         if (entry.manifest.checked && checkBackupFolder(entry.folder).empty())
             return entry;
     return std::nullopt;

@@ -23,7 +23,9 @@ std::string defaultBackupRoot(const std::string& siteDir);
 
 struct BackupRequest {
     std::string siteDir;
-    std::string root;          // the backup folder; each backup is a folder of its own in it
+    // The backup folder: the site's own kopie/, where each backup is a folder of its own, or a folder the
+    // administrator chose, where they go into the site's folder in it (BackupPlace.h).
+    std::string root;
     bool createRoot = false;   // the site's own folder is made when missing; a chosen one (a USB stick) must exist
     std::string reason;
     Clock clock = systemClock();
@@ -39,13 +41,13 @@ struct BackupRequest {
 };
 
 // Takes one backup: a new folder named after the time, the tables and their memo files copied into it and
-// forced to the disk, each copy checked as talvern-dbf check does, then the manifest written last. Then the
-// backups are rotated (BackupRotation.h). Throws BackupError, with a Polish text for the operator, when the
+// forced to the disk, each copy checked as talvern-dbf check does, then the manifest, which names the site,
+// written last. Then the site's backups are rotated (BackupRotation.h). Throws BackupError, with a Polish text for the operator, when the
 // backup cannot be taken or its copy fails the check; the site's tables are only ever read.
 BackupEntry takeBackup(const BackupRequest& request);
 
-// The newest backup below root that passed its check; nothing when there is none.
-std::optional<BackupEntry> newestGoodBackup(const std::string& root);
+// The site's newest backup below root that passes its check; nothing when there is none.
+std::optional<BackupEntry> newestGoodBackup(const std::string& siteDir, const std::string& root);
 
 // Runs talvern-dbf check's logic on every table of a backup folder; returns one line per fault (empty
 // when every table is sound). A backup without its three tables fails.

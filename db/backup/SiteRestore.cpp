@@ -2,6 +2,7 @@
 
 #include "BackupError.h"
 #include "BackupFiles.h"
+#include "BackupPlace.h"
 #include "FileNames.h"
 #include "RecordJournal.h"
 #include "SiteBackup.h"
@@ -46,6 +47,23 @@ void doMoves(const std::string& siteDir, const std::vector<std::pair<std::string
     syncFolder(siteDir);
 }
 
+// A backup folder shared by several sites holds backups of each; restoring another site's would put its
+// people, groups and readers in place of this site's.
+void refuseAnotherSitesBackup(const BackupManifest& manifest, const RestoreRequest& request) {
+    if (belongsToSite(manifest, request.backupFolder, request.siteDir))
+        return;
+    if (manifest.site.empty())
+        throw BackupError("The backup " + request.backupFolder +
+                              " does not say which site it belongs to, and it is not in the site's own kopie folder",
+                          "Kopia zapasowa " + request.backupFolder +
+                              " nie mówi, do którego obiektu należy (jest starsza niż oznaczanie kopii), a nie leży "
+                              "w folderze kopie tego obiektu. Program jej nie odtworzy; jej pliki można skopiować "
+                              "ręcznie przy zamkniętym programie.");
+    throw BackupError("The backup " + request.backupFolder + " belongs to another site (" + manifest.site + ")",
+                      "Kopia zapasowa " + request.backupFolder + " należy do innego obiektu (" + manifest.site +
+                          "). Nie można jej odtworzyć w tym obiekcie.");
+}
+
 } // namespace
 
 StagedRestore::StagedRestore(StagedRestore&& other) noexcept
@@ -78,6 +96,7 @@ StagedRestore stageRestore(const RestoreRequest& request) {
     if (!readSmallFile(request.backupFolder + "/" + kManifestName, text) || !parseManifest(text))
         throw BackupError("The backup " + request.backupFolder + " is incomplete (it has no manifest)",
                           "Kopia zapasowa " + request.backupFolder + " jest niepełna.");
+    refuseAnotherSitesBackup(*parseManifest(text), request);
     const std::vector<std::string> faults = checkBackupFolder(request.backupFolder);
     if (!faults.empty())
         throw BackupError("The backup " + request.backupFolder + " fails its check: " + faults.front(),

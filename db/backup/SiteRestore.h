@@ -10,7 +10,7 @@ namespace talvern::backup {
 struct RestoreRequest {
     std::string siteDir;
     std::string backupFolder; // the backup to restore (one folder below the backup folder)
-    std::string root;         // where the backup of the present state goes
+    std::string root;         // the backup folder the backup of the present state goes to (as BackupRequest's)
     bool createRoot = false;
     Clock clock = systemClock();
     // The caller (the program) holds the tables; otherwise they are held here with shared locks, which
@@ -47,8 +47,9 @@ private:
     bool m_done = false;
 };
 
-// Throws BackupError (Polish text included) when the backup is incomplete or fails its check, or when the
-// present state cannot be backed up; the site is unchanged then.
+// Throws BackupError (Polish text included) when the backup is incomplete, belongs to another site (or,
+// from before sites were named, lies outside the site's own kopie/), fails its check, or when the present
+// state cannot be backed up; the site is unchanged then.
 StagedRestore stageRestore(const RestoreRequest& request);
 
 // stageRestore and commit in one, for the table tool. Returns the backup of the state before.

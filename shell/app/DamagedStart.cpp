@@ -37,7 +37,7 @@ bool reportStartupFailure(const std::exception& error) {
         return false;
     }
     const std::string root = configuredBackupRoot();
-    const auto found = backup::newestGoodBackup(root);
+    const auto found = backup::newestGoodBackup(".", root);
     if (!found) {
         OperatorMessages::showError(told + QStringLiteral("\n\nW folderze kopii zapasowych %1 nie ma kopii, którą "
                                                           "można odtworzyć.")

@@ -192,7 +192,7 @@ public:
     void Button17Click();
 
     // Backups of the site (TForm1Backup.cpp). The folder they go to: the administrator's choice (the
-    // settings value "kopie") or the site's own kopie/.
+    // settings value "kopie"; the site's backups go into its own folder there) or the site's own kopie/.
     std::string backupRoot() const;
     // Takes a backup for reason; a backup that fails is told to the operator and returns false, and
     // the work goes on either way.

@@ -4,6 +4,7 @@
 #include "TForm1.h"
 
 #include "BackupError.h"
+#include "BackupPlace.h"
 #include "CardJournal.h"
 #include "OperatorMessages.h"
 #include "RestoreWindow.h"
@@ -77,7 +78,7 @@ bool TForm1::takeBackup(const char* reason) {
 
 void TForm1::dailyBackupIfDue() {
     const backup::TimePoint now = m_backupClock();
-    for (const backup::BackupEntry& entry : backup::listBackups(backupRoot()))
+    for (const backup::BackupEntry& entry : backup::listBackups(".", backupRoot()))
         if (entry.manifest.reason == backup::reason::kDaily && sameLocalDay(entry.manifest.taken, now))
             return;
     takeBackup(backup::reason::kDaily);
@@ -126,8 +127,8 @@ void TForm1::restoreBackup(const backup::BackupEntry& entry) {
 
 void TForm1::KopieZapasowe1Click() {
     RestoreWindow::Actions actions;
-    actions.list = [this] { return backup::listBackups(backupRoot()); };
-    actions.folder = [this] { return QFile::decodeName(backupRoot().c_str()); };
+    actions.list = [this] { return backup::listBackups(".", backupRoot()); };
+    actions.folder = [this] { return QFile::decodeName(backup::siteBackupFolder(".", backupRoot()).c_str()); };
     actions.restore = [this](const backup::BackupEntry& entry) {
         restoreBackup(entry);
         return true;

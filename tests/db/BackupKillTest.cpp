@@ -5,6 +5,7 @@
 
 #include "BackupError.h"
 #include "BackupFiles.h"
+#include "BackupPlace.h"
 #include "SiteBackup.h"
 #include "SiteRestore.h"
 #include "StandardTables.h"
@@ -118,8 +119,8 @@ void opensAsTheProgramWould(const std::string& site) {
     }
 }
 
-void everyListedBackupPassesItsCheck(const std::string& root) {
-    for (const auto& entry : backup::listBackups(root)) {
+void everyListedBackupPassesItsCheck(const std::string& site, const std::string& root) {
+    for (const auto& entry : backup::listBackups(site, root)) {
         const auto faults = backup::checkBackupFolder(entry.folder);
         EXPECT_TRUE(faults.empty()) << entry.folder << ": " << (faults.empty() ? "" : faults.front());
     }
@@ -134,10 +135,10 @@ TEST(BackupKill, KilledWhileBackingUpLeavesASiteThatOpensAndOnlySoundBackupsList
     for (int kill = 0; kill < kKills; ++kill) {
         killAtRandom([&] { backingUp(site.path(), static_cast<unsigned>(kill) * 40); }, random);
         opensAsTheProgramWould(site.path());
-        everyListedBackupPassesItsCheck(backup::defaultBackupRoot(site.path()));
-        incomplete += static_cast<int>(backup::incompleteBackups(backup::defaultBackupRoot(site.path())).size());
+        everyListedBackupPassesItsCheck(site.path(), backup::defaultBackupRoot(site.path()));
+        incomplete += static_cast<int>(backup::incompleteBackups(site.path(), backup::defaultBackupRoot(site.path())).size());
     }
-    EXPECT_FALSE(backup::listBackups(backup::defaultBackupRoot(site.path())).empty());
+    EXPECT_FALSE(backup::listBackups(site.path(), backup::defaultBackupRoot(site.path())).empty());
     std::cout << kKills << " kills, " << incomplete << " times a backup cut short was found and skipped\n";
 }
 
@@ -170,8 +171,8 @@ TEST(BackupKill, KilledWhileRestoringLeavesTheTablesAllFromOneSideOfTheRestore) 
         opensAsTheProgramWould(site.path());
         const std::string now = tablesOf(site.path());
         EXPECT_TRUE(now == sideA || now == sideB) << "after kill " << kill << " the tables are from neither backup";
-        everyListedBackupPassesItsCheck(site.file("przed"));
-        everyListedBackupPassesItsCheck(backup::defaultBackupRoot(site.path()));
+        everyListedBackupPassesItsCheck(site.path(), site.file("przed"));
+        everyListedBackupPassesItsCheck(site.path(), backup::defaultBackupRoot(site.path()));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "BackupError.h"
 #include "BackupFiles.h"
+#include "BackupPlace.h"
 #include "BackupRotation.h"
 #include "ProcessRun.h"
 #include "SiteBackup.h"
@@ -109,7 +110,7 @@ TEST_F(SiteFixture, ABackupFolderHoldsTheTablesAsTheyAreAndItsManifest) {
         EXPECT_EQ(readAll(entry.folder + "/" + file), readAll(site.file(file))) << file;
     EXPECT_FALSE(fs::exists(entry.folder + "/karty.dbf")); // the card journal only where the site has one
 
-    const auto listed = backup::listBackups(root());
+    const auto listed = backup::listBackups(site.path(), root());
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].manifest.users, 3u);
     EXPECT_EQ(listed[0].manifest.reason, backup::reason::kGroupRemoval);
@@ -167,14 +168,14 @@ TEST_F(SiteFixture, AFolderWithoutManifestIsSkippedAndCutShortOnesGoAtTheNextRot
     // Folders that are not backups are none of the backups' business.
     fs::create_directories(root() + "/moje pliki");
 
-    EXPECT_EQ(backup::listBackups(root()).size(), 1u);
-    EXPECT_EQ(backup::incompleteBackups(root()), (std::vector<std::string>{cut, half}));
-    EXPECT_EQ(backup::newestGoodBackup(root())->folder, root() + "/2026-03-01_10-00-00");
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 1u);
+    EXPECT_EQ(backup::incompleteBackups(site.path(), root()), (std::vector<std::string>{cut, half}));
+    EXPECT_EQ(backup::newestGoodBackup(site.path(), root())->folder, root() + "/2026-03-01_10-00-00");
 
     backupAt(at(2026, 3, 3));
-    EXPECT_TRUE(backup::incompleteBackups(root()).empty());
+    EXPECT_TRUE(backup::incompleteBackups(site.path(), root()).empty());
     EXPECT_TRUE(fs::exists(root() + "/moje pliki"));
-    EXPECT_EQ(backup::listBackups(root()).size(), 2u);
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 2u);
 }
 
 // The rotation, with the clock moved a day at a time: a table of days and what is kept.
@@ -182,7 +183,7 @@ TEST_F(SiteFixture, ThirtyOneDailyBackupsKeepTheLastThirty) {
     const TimePoint first = at(2026, 1, 15);
     for (int day = 0; day < 31; ++day)
         backupAt(plusDays(first, day));
-    const auto kept = backup::listBackups(root());
+    const auto kept = backup::listBackups(site.path(), root());
     ASSERT_EQ(kept.size(), 30u);
     EXPECT_EQ(backup::localTimeText(kept.back().manifest.taken), "2026-01-16 10:00:00");
     EXPECT_EQ(backup::localTimeText(kept.front().manifest.taken), "2026-02-14 10:00:00");
@@ -194,7 +195,7 @@ TEST_F(SiteFixture, SeveralBackupsADayAllStayWithinTheThirtyDays) {
     backupAt(at(2026, 5, 1, 8));
     backupAt(at(2026, 5, 1, 9), backup::reason::kFullAccess);
     backupAt(at(2026, 5, 1, 9, 5), backup::reason::kNoAccess);
-    EXPECT_EQ(backup::listBackups(root()).size(), 3u);
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 3u);
 }
 
 struct RotationCase {
@@ -245,7 +246,7 @@ TEST(RotationRule, ASiteLeftUnusedKeepsItsLastThirtyDaysOfBackups) {
     std::vector<BackupEntry> entries;
     TimePoint day = at(2025, 3, 1);
     for (int i = 0; i < 40; ++i, day = plusDays(day, 1))
-        entries.push_back({backup::backupFolderName(day), {day, "Kopia dzienna", 1, true}});
+        entries.push_back({backup::backupFolderName(day), {day, "Kopia dzienna", 1, true, ""}});
     // Half a year later the program starts again: the last 30 days on which it worked stay.
     const auto removed = backup::backupsToRemove(entries, at(2025, 10, 1));
     EXPECT_EQ(removed.size(), 10u); // the ten days before them; March's newest is among the thirty
@@ -279,7 +280,7 @@ TEST_F(SiteFixture, ARestoreBringsBackTheTablesAndBacksUpThePresentStateFirst) {
     EXPECT_EQ(before.manifest.users, 5u);
     EXPECT_EQ(before.manifest.reason.rfind(backup::reason::kBeforeRestore, 0), 0u);
     EXPECT_TRUE(before.manifest.checked);
-    EXPECT_EQ(backup::listBackups(root()).size(), 2u);
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 2u);
     for (const auto& entry : fs::directory_iterator(site.path()))
         EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
 
@@ -348,7 +349,7 @@ TEST_F(SiteFixture, ARestoreIsRefusedWhileAProgramHoldsTheTables) {
     request.backupFolder = good.folder;
     request.root = root();
     EXPECT_THROW(backup::restoreBackup(request), DbfError);
-    EXPECT_EQ(backup::listBackups(root()).size(), 1u);
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 1u);
 }
 
 TEST_F(SiteFixture, AnIncompleteOrDamagedBackupIsNeverRestored) {
@@ -366,7 +367,7 @@ TEST_F(SiteFixture, AnIncompleteOrDamagedBackupIsNeverRestored) {
     fs::resize_file(other.folder + "/grupa.dbf", fs::file_size(other.folder + "/grupa.dbf") - 40);
     request.backupFolder = other.folder;
     EXPECT_THROW(backup::restoreBackup(request), backup::BackupError);
-    EXPECT_FALSE(backup::newestGoodBackup(root()));
+    EXPECT_FALSE(backup::newestGoodBackup(site.path(), root()));
     EXPECT_EQ(readAll(site.file("osoby.dbf")), site0);
 }
 
@@ -423,8 +424,8 @@ TEST_F(SiteFixture, ABackupOfADamagedSiteDoesNotCount) {
     request.createRoot = true;
     request.reason = backup::reason::kDaily;
     EXPECT_THROW(backup::takeBackup(request), backup::BackupError);
-    EXPECT_TRUE(backup::listBackups(root()).empty());
-    EXPECT_TRUE(backup::incompleteBackups(root()).empty());
+    EXPECT_TRUE(backup::listBackups(site.path(), root()).empty());
+    EXPECT_TRUE(backup::incompleteBackups(site.path(), root()).empty());
 }
 
 // The same from a terminal: talvern-dbf backup, backups and restore, and the backup a CSV import takes.
@@ -438,7 +439,7 @@ TEST_F(SiteFixture, TheTableToolBacksUpListsAndRestores) {
     writeAll(site.file("nowi.csv"), "NUMBER,SURNAME\n9,Nowy\n");
     ASSERT_EQ(runCommand(tool + " import --csv " + quoted(site.file("nowi.csv")) + " " +
                          quoted(site.file("osoby.dbf")) + " 2>/dev/null").exitCode, 0);
-    const auto listed = backup::listBackups(root());
+    const auto listed = backup::listBackups(site.path(), root());
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].manifest.reason, backup::reason::kCsvImport);
     EXPECT_EQ(listed[0].manifest.users, 3u); // before the import's user
@@ -456,8 +457,8 @@ TEST_F(SiteFixture, TheTableToolBacksUpListsAndRestores) {
     }
     ASSERT_EQ(runCommand(tool + " restore " + quoted(folder) + " " + quoted(site.path())).exitCode, 0);
     EXPECT_EQ(readAll(site.file("osoby.dbf")), readAll(folder + "/osoby.dbf"));
-    EXPECT_EQ(backup::listBackups(root()).size(), 3u); // the state before, with the imported user
-    EXPECT_EQ(backup::listBackups(root())[0].manifest.users, 4u);
+    EXPECT_EQ(backup::listBackups(site.path(), root()).size(), 3u); // the state before, with the imported user
+    EXPECT_EQ(backup::listBackups(site.path(), root())[0].manifest.users, 4u);
 
     // A backup folder named with --to must exist.
     EXPECT_NE(runCommand(tool + " backup " + quoted(site.path()) + " --to " + quoted(site.file("brak")) + " 2>/dev/null").exitCode, 0);

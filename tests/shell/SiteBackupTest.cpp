@@ -5,11 +5,13 @@
 #include "ShellFixture.h"
 
 #include "BackupManifest.h"
+#include "BackupPlace.h"
 #include "DamagedStart.h"
 #include "GroupsPage.h"
 #include "RestoreWindow.h"
 #include "SettingsPage.h"
 #include "SiteBackup.h"
+#include "SiteIdentity.h"
 #include "StandardTables.h"
 #include "TForm1.h"
 #include "TTable.h"
@@ -78,7 +80,7 @@ struct Started {
         form->BitBtn1Click();
     }
 
-    std::vector<backup::BackupEntry> backups() const { return backup::listBackups(form->backupRoot()); }
+    std::vector<backup::BackupEntry> backups() const { return backup::listBackups(".", form->backupRoot()); }
     GroupsPage* groups() const { return form->findChild<GroupsPage*>(); }
 };
 
@@ -202,7 +204,10 @@ void SiteBackupTest::theBackupFolderIsAnAdministratorsSetting() {
     QCOMPARE(s.site.messages.back().text, QStringLiteral("Folder kopii zapasowych - zapisano."));
     QVERIFY(s.site.settingsBytes().contains("\"kopie\""));
     s.groups()->Button13Click();
-    QCOMPARE(QString::fromStdString(s.backups().front().folder).left(stick.path().size()), stick.path());
+    // A chosen folder may serve other sites too: the site's backups go into its own folder there.
+    const QString siteFolder = stick.path() + QLatin1Char('/') + QString::fromStdString(*backup::readSiteIdentity("."));
+    QCOMPARE(QFileInfo(QString::fromStdString(s.backups().front().folder)).path(), siteFolder);
+    QCOMPARE(QString::fromStdString(backup::siteBackupFolder(".", s.form->backupRoot())), siteFolder);
 }
 
 void SiteBackupTest::restoreRoundTripThroughTheWindow() {
@@ -314,10 +319,10 @@ void SiteBackupTest::damagedTableAtStartUp() {
     }
     s.site.program = createProgram();
     QCOMPARE(s.site.program->Form1->Table1().recordCount(), 3);
-    const auto entries = backup::listBackups(configuredBackupRoot());
+    const auto entries = backup::listBackups(".", configuredBackupRoot());
     QCOMPARE(entries.size(), std::size_t(2));
     QVERIFY(!entries.front().manifest.checked); // the damaged state, kept, never offered
-    QCOMPARE(backup::newestGoodBackup(configuredBackupRoot())->folder, entries.back().folder);
+    QCOMPARE(backup::newestGoodBackup(".", configuredBackupRoot())->folder, entries.back().folder);
 }
 
 QTEST_MAIN(SiteBackupTest)

@@ -4,7 +4,9 @@
 #include "BackupError.h"
 #include "BackupFiles.h"
 #include "BackupManifest.h"
+#include "BackupPlace.h"
 #include "SiteBackup.h"
+#include "SiteIdentity.h"
 #include "SiteRestore.h"
 
 #include <filesystem>
@@ -35,13 +37,17 @@ int restoreSite(const std::string& backupFolder, const std::string& siteDir, std
     backup::RestoreRequest request;
     request.siteDir = siteDir;
     request.backupFolder = backupFolder;
-    // The state before goes beside the backup restored when that lies in a backup folder, else to the site's.
-    const std::filesystem::path parent = std::filesystem::path(backupFolder).lexically_normal().parent_path();
-    const bool inBackupFolder =
-        backup::isBackupFolderName(std::filesystem::path(backupFolder).lexically_normal().filename().string()) &&
-        !parent.empty();
-    request.root = inBackupFolder ? parent.string() : backup::defaultBackupRoot(siteDir);
-    request.createRoot = !inBackupFolder;
+    // The state before goes where the site's backups beside the one restored are: the site's own kopie/,
+    // or the chosen folder that holds the site's folder of backups; else to the site's own kopie/.
+    const std::filesystem::path normal = std::filesystem::path(backupFolder).lexically_normal();
+    const std::filesystem::path parent =
+        (normal.has_filename() ? normal : normal.parent_path()).parent_path();
+    const auto site = backup::readSiteIdentity(siteDir);
+    std::string root = backup::defaultBackupRoot(siteDir);
+    if (!parent.empty() && site && parent.filename() == *site && parent.has_parent_path())
+        root = parent.parent_path().string();
+    request.root = root;
+    request.createRoot = backup::isOwnBackupRoot(siteDir, root);
     const backup::BackupEntry before = backup::restoreBackup(request);
     out << "restored " << backupFolder << "\nthe state before: " << before.folder << "\n";
     return 0;
@@ -49,10 +55,10 @@ int restoreSite(const std::string& backupFolder, const std::string& siteDir, std
 
 int listSiteBackups(const std::string& siteDir, const std::string& backupRoot, std::ostream& out) {
     const std::string root = rootFor(siteDir, backupRoot);
-    for (const backup::BackupEntry& entry : backup::listBackups(root))
+    for (const backup::BackupEntry& entry : backup::listBackups(siteDir, root))
         out << entry.folder << "\t" << backup::localTimeText(entry.manifest.taken) << "\t" << entry.manifest.users
             << "\t" << (entry.manifest.checked ? "checked" : "NOT checked") << "\t" << entry.manifest.reason << "\n";
-    for (const std::string& folder : backup::incompleteBackups(root))
+    for (const std::string& folder : backup::incompleteBackups(siteDir, root))
         out << folder << "\tincomplete, skipped\n";
     return 0;
 }
