@@ -6,6 +6,9 @@
 #include "SiteRecords.h"
 #include "SiteRights.h"
 
+#include <iterator>
+#include <unordered_map>
+
 namespace talvern::db::reports {
 
 namespace {
@@ -52,21 +55,21 @@ ReportTable LostCards::build(SiteTables& site, int) const {
     table.columns = {"ID", "Imię", "Nazwisko", "Duplikat", "Zgłoszona", "Zastąpiona", "Nowa karta"};
     table.numeric = {true, false, false, true, false, false, false};
     const std::vector<cards::IssuedCard> rows = journalRows(site);
-    for (const cards::IssuedCard& report : rows) {
-        if (!report.isLostReport()) {
-            continue;
+    // Walked from the newest row back, so that at each lost report the holder's first card written
+    // after it is at hand (a write that failed is no card): one pass, however long the journal.
+    std::unordered_map<long, const cards::IssuedCard*> nextCard;
+    std::vector<std::vector<std::string>> found;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        if (row->isHolderCard()) {
+            nextCard[row->number] = &*row;
+        } else if (row->isLostReport()) {
+            const auto next = nextCard.find(row->number);
+            const cards::IssuedCard* replacement = next == nextCard.end() ? nullptr : next->second;
+            found.push_back({std::to_string(row->number), row->surname, row->name, std::to_string(row->index),
+                             row->written, replacement ? "tak" : "nie", replacement ? cardText(*replacement) : ""});
         }
-        // The first card written for the holder after the report (a write that failed is no card).
-        const cards::IssuedCard* replacement = nullptr;
-        for (std::size_t at = static_cast<std::size_t>(report.row) + 1; at < rows.size() && !replacement; ++at) {
-            if (rows[at].number == report.number && rows[at].isHolderCard()) {
-                replacement = &rows[at];
-            }
-        }
-        table.rows.push_back({std::to_string(report.number), report.surname, report.name,
-                              std::to_string(report.index), report.written, replacement ? "tak" : "nie",
-                              replacement ? cardText(*replacement) : ""});
     }
+    table.rows.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
     return table;
 }
 

@@ -225,6 +225,15 @@ TEST_F(CardReports, LostCardsTellWhetherACardWasWrittenSince) {
     EXPECT_EQ(table.rows, (Rows{{"1", "Jan", "Kowalski", "0", "2026-03-02 09:00:00", "nie", ""},
                                 {"7", "Jan", "Kowalski", "0", "2026-03-04 11:00:00", "tak",
                                  "2026-03-04 11:30:00, duplikat 1"}}));
+    // The replacement lost in turn: each report is judged by the cards written after it.
+    journal::CardJournalRow again = m_journal.row(7);
+    again.written = "2026-03-07 15:00:00";
+    again.index = 1;
+    m_journal.append(again);
+    const Rows rows = run(LostCards()).rows;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][5], "tak");
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"7", "Jan", "Kowalski", "1", "2026-03-07 15:00:00", "nie", ""}));
 }
 
 TEST_F(Reports, CardReportsReadNoJournalIntoBeing) {
