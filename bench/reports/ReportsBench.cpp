@@ -4,6 +4,7 @@
 //
 //   reports-bench [users] [groups]      (defaults 65535 and 1000)
 
+#include "BigJournal.h"
 #include "DBGrid.h"
 #include "GridPrinter.h"
 #include "LargeSite.h"
@@ -75,8 +76,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
     });
     db::bench::generateLargeSite(site.path().toStdString(), size);
+    // The card reports read a card journal of 100,000 rows over the same users.
+    const long journalRows = 100000;
+    cards::bench::generateJournal(site.path().toStdString(), journalRows, size.users, size.groups);
     QDir::setCurrent(site.path());
-    std::printf("site: %d users, %d groups, %d readers\n", size.users, size.groups, size.readers);
+    std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", size.users, size.groups,
+                size.readers, journalRows);
 
     auto program = createProgram();
     TForm1& form = *program->Form1;
@@ -135,7 +140,7 @@ int main(int argc, char** argv) {
 
     // The reports, computed (build) and shown (window).
     auto* menu = form.findChild<ReportsMenu*>();
-    db::reports::SiteTables tables{form.Table1(), form.Table3(), form.Table2()};
+    db::reports::SiteTables tables{form.Table1(), form.Table3(), form.Table2(), &form.cardJournal()};
     const auto catalogue = db::reports::reportCatalogue();
     Figures who;
     int whoRows = 0;

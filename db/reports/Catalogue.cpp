@@ -1,4 +1,5 @@
 #include "AccessReports.h"
+#include "CardReports.h"
 #include "GapReports.h"
 
 namespace talvern::db::reports {
@@ -12,6 +13,8 @@ std::vector<std::unique_ptr<Report>> reportCatalogue() {
     all.push_back(std::make_unique<ReadersNoGroupOpens>());
     all.push_back(std::make_unique<GroupsWithoutUsers>());
     all.push_back(std::make_unique<PossibleDuplicates>());
+    all.push_back(std::make_unique<CardsToRewrite>());
+    all.push_back(std::make_unique<LostCards>());
     return all;
 }
 

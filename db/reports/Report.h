@@ -6,17 +6,23 @@
 
 #include "TTable.h"
 
+namespace talvern::journal {
+class CardJournal;
+}
+
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace talvern::db::reports {
 
-// The three tables a report reads; none of their cursors moves.
+// The three tables a report reads; none of their cursors moves. The card reports also read the site's
+// card journal (karty.dbf), which a site has only once a card was written there.
 struct SiteTables {
     TTable& users;
     TTable& groups;
     TTable& readers;
+    journal::CardJournal* cardJournal = nullptr;
 };
 
 struct ReportTable {
@@ -36,6 +42,8 @@ public:
     // The menu entry, Polish.
     virtual std::string caption() const = 0;
     virtual Needs needs() const { return Needs::Nothing; }
+    // True for a report drawn from the card journal: it has an answer only at a site that has one.
+    virtual bool readsCardJournal() const { return false; }
     // parameter: the reader number or the user's record number (from 1), as needs() says. Reading errors
     // come out as DbfError.
     virtual ReportTable build(SiteTables& site, int parameter) const = 0;

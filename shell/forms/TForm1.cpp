@@ -214,7 +214,7 @@ void TForm1::buildWorkingLayout() {
             }
             return grid;
         },
-        this);
+        this, &cardJournal());
     m_menu->MainMenu1->insertMenu(m_menu->Port1->menuAction(), m_reportsMenu);
     connectCardMenu();
     connect(m_settingsPage->Button5(), &QPushButton::clicked, this, guarded(this, &TForm1::Button5Click));

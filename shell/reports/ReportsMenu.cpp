@@ -1,5 +1,6 @@
 #include "ReportsMenu.h"
 
+#include "CardJournal.h"
 #include "GridExport.h"
 #include "OperatorMessages.h"
 #include "Report.h"
@@ -25,17 +26,28 @@ std::function<int()>& readerChooser() {
 
 void ReportsMenu::setReaderChooser(std::function<int()> chooser) { readerChooser() = std::move(chooser); }
 
+QString ReportsMenu::noJournalText() {
+    return QStringLiteral("Brak dziennika kart: w tym obiekcie nie zapisano jeszcze żadnej karty.");
+}
+
 ReportsMenu::ReportsMenu(db::TTable& users, db::TTable& groups, db::TTable& readers,
-                         std::function<PageGrid()> currentGrid, QWidget* window)
+                         std::function<PageGrid()> currentGrid, QWidget* window, journal::CardJournal* cardJournal)
     : QMenu(QStringLiteral("Raporty"), window), m_users(users), m_groups(groups), m_readers(readers),
-      m_currentGrid(std::move(currentGrid)), m_window(window) {
+      m_currentGrid(std::move(currentGrid)), m_window(window), m_cardJournal(cardJournal) {
     setObjectName(QStringLiteral("Raporty1"));
+    // The tooltip of a disabled card report says why it is disabled.
+    setToolTipsVisible(true);
     const auto catalogue = db::reports::reportCatalogue();
     for (int i = 0; i < static_cast<int>(catalogue.size()); ++i) {
-        QAction* action = addAction(QString::fromStdString(catalogue[static_cast<std::size_t>(i)]->caption()));
+        const db::reports::Report& report = *catalogue[static_cast<std::size_t>(i)];
+        QAction* action = addAction(QString::fromStdString(report.caption()));
         action->setObjectName(QStringLiteral("Raport%1").arg(i + 1));
         connect(action, &QAction::triggered, this, [this, i] { OperatorMessages::runHandler([&] { openReport(i); }); });
+        if (report.readsCardJournal()) {
+            m_cardActions << action;
+        }
     }
+    offerCardReports();
     addSeparator();
     const std::pair<QString, const char*> gridEntries[] = {
         {QStringLiteral("Zapisz tabelę strony jako CSV..."), "TabelaCsv1"},
@@ -50,11 +62,24 @@ ReportsMenu::ReportsMenu(db::TTable& users, db::TTable& groups, db::TTable& read
     }
     // The page entries are offered only on a page that has a grid.
     connect(this, &QMenu::aboutToShow, this, [this] {
+        offerCardReports();
         const bool hasGrid = m_currentGrid && m_currentGrid().model;
         for (QAction* action : m_gridActions) {
             action->setEnabled(hasGrid);
         }
     });
+}
+
+bool ReportsMenu::hasCardJournal() const {
+    return m_cardJournal != nullptr && m_cardJournal->exists();
+}
+
+void ReportsMenu::offerCardReports() {
+    const bool journal = hasCardJournal();
+    for (QAction* action : m_cardActions) {
+        action->setEnabled(journal);
+        action->setToolTip(journal ? QString() : noJournalText());
+    }
 }
 
 int ReportsMenu::askReader() {
@@ -95,6 +120,10 @@ ReportWindow* ReportsMenu::openReport(int index, int parameter) {
         return nullptr;
     }
     const db::reports::Report& report = *catalogue[static_cast<std::size_t>(index)];
+    if (report.readsCardJournal() && !hasCardJournal()) {
+        OperatorMessages::show(noJournalText(), QString::fromStdString(report.caption()));
+        return nullptr;
+    }
     for (db::TTable* table : {&m_users, &m_groups, &m_readers}) {
         storeChange(*table);
     }
@@ -114,7 +143,7 @@ ReportWindow* ReportsMenu::openReport(int index, int parameter) {
         }
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    db::reports::SiteTables site{m_users, m_groups, m_readers};
+    db::reports::SiteTables site{m_users, m_groups, m_readers, m_cardJournal};
     db::reports::ReportTable table;
     try {
         table = report.build(site, parameter);

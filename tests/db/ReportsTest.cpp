@@ -1,10 +1,15 @@
 #include "AccessReports.h"
+#include "CardAccessHex.h"
+#include "CardJournal.h"
+#include "CardReports.h"
 #include "GapReports.h"
 #include "StandardTables.h"
 #include "TTable.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace talvern::db::reports::test {
 namespace {
@@ -131,11 +136,125 @@ TEST_F(Reports, DeletedRecordsAreLeftOut) {
     EXPECT_EQ(run(WhoCanOpenReader(), 5).rows, Rows{});
 }
 
+// The site above with a card journal written through the program's own journal. Cards: 1 Kowalski
+// (Biuro {1, 2}), then lost, and the duplicate written for it failed its read-back; 2 Łukasiewicz written
+// while in Biuro, now in Ochrona; 3 LUKASIEWICZ (Biuro) with reader 7, which Biuro no longer opens;
+// 4 Nowak written in Ochrona, now "Lack of assignment!"; 7 Kowalski (Goście, no readers), lost and
+// replaced by a duplicate; one configuration card.
+class CardReports : public Reports {
+protected:
+    void SetUp() override {
+        Reports::SetUp();
+        using namespace journal;
+        const auto card = [](std::string written, const char* kind, std::int64_t number, int index,
+                             std::string group, std::vector<int> readers, const char* result,
+                             std::string surname, std::string name) {
+            CardJournalRow row;
+            row.written = std::move(written);
+            row.kind = kind;
+            row.number = number;
+            row.index = index;
+            row.sysCode = 1234;
+            row.surname = std::move(surname);
+            row.name = std::move(name);
+            row.group = std::move(group);
+            row.access = kind == std::string(JournalKind::kLost) ? "" : CardAccessHex::fromReaders(readers);
+            row.result = result;
+            row.mode = JournalMode::kAdministrator;
+            return row;
+        };
+        m_journal.append(card("2026-03-01 08:00:00", JournalKind::kUserCard, 1, 0, "Biuro", {1, 2},
+                              JournalResult::kVerified, "Jan", "Kowalski"));
+        m_journal.append(card("2026-03-01 08:05:00", JournalKind::kUserCard, 2, 0, "Biuro", {1, 2},
+                              JournalResult::kVerified, "Anna", "Łukasiewicz"));
+        m_journal.append(card("2026-03-01 08:10:00", JournalKind::kUserCard, 3, 0, "Biuro", {1, 2, 7},
+                              JournalResult::kUnverified, "ANNA", "LUKASIEWICZ"));
+        m_journal.append(card("2026-03-01 08:15:00", JournalKind::kUserCard, 4, 0, "Ochrona", {1, 2, 5, 40},
+                              JournalResult::kVerified, "Piotr", "Nowak"));
+        m_journal.append(card("2026-03-02 09:00:00", JournalKind::kLost, 1, 0, "Biuro", {},
+                              JournalResult::kReported, "Jan", "Kowalski"));
+        m_journal.append(card("2026-03-02 09:01:00", JournalKind::kDuplicate, 1, 1, "Biuro", {1, 2},
+                              JournalResult::kNotVerified, "Jan", "Kowalski"));
+        m_journal.append(card("2026-03-03 10:00:00", JournalKind::kUserCard, 7, 0, "Goście", {},
+                              JournalResult::kVerified, "Jan", "Kowalski"));
+        m_journal.append(card("2026-03-04 11:00:00", JournalKind::kLost, 7, 0, "Goście", {},
+                              JournalResult::kReported, "Jan", "Kowalski"));
+        m_journal.append(card("2026-03-04 11:30:00", JournalKind::kDuplicate, 7, 1, "Goście", {},
+                              JournalResult::kVerified, "Jan", "Kowalski"));
+        CardJournalRow configuration;
+        configuration.written = "2026-03-05 12:00:00";
+        configuration.kind = JournalKind::kConfiguration;
+        configuration.option = "Fabrycznie nowy";
+        configuration.reader = 5;
+        configuration.result = JournalResult::kVerified;
+        configuration.mode = JournalMode::kAdministrator;
+        m_journal.append(configuration);
+        m_site.cardJournal = &m_journal;
+    }
+
+    journal::CardJournal m_journal{m_dir.path()};
+};
+
+TEST_F(CardReports, CardsToRewriteGiveEachCauseWithTheReadersGainedAndLost) {
+    const ReportTable table = run(CardsToRewrite());
+    EXPECT_EQ(table.title, "Karty do przeprogramowania");
+    EXPECT_EQ(table.columns, (std::vector<std::string>{"ID", "Imię", "Nazwisko", "Grupa", "Przyczyna",
+                                                       "Czytniki dodane", "Czytniki odebrane", "Ostatnia karta"}));
+    EXPECT_EQ(table.rows,
+              (Rows{{"1", "Jan", "Kowalski", "Biuro", "brak karty", "1, 2", "—", "2026-03-01 08:00:00, duplikat 0"},
+                    {"2", "Anna", "Łukasiewicz", "Ochrona", "zmiana grupy", "5, 40", "—",
+                     "2026-03-01 08:05:00, duplikat 0"},
+                    {"3", "ANNA", "LUKASIEWICZ", "Biuro", "zmiana czytników grupy", "—", "7",
+                     "2026-03-01 08:10:00, duplikat 0"},
+                    {"4", "Piotr", "Nowak", "Lack of assignment!", "bez grupy (Lack of assignment!)", "—",
+                     "1, 2, 5, 40", "2026-03-01 08:15:00, duplikat 0"}}));
+    // The duplicate of user 1 written again, and verified this time: user 1 drops out.
+    journal::CardJournalRow duplicate = m_journal.row(5);
+    duplicate.written = "2026-03-06 08:00:00";
+    duplicate.result = journal::JournalResult::kVerified;
+    m_journal.append(duplicate);
+    EXPECT_EQ(run(CardsToRewrite()).rows.front().front(), "2");
+}
+
+TEST_F(CardReports, LostCardsTellWhetherACardWasWrittenSince) {
+    const ReportTable table = run(LostCards());
+    EXPECT_EQ(table.title, "Zgubione karty");
+    EXPECT_EQ(table.columns, (std::vector<std::string>{"ID", "Imię", "Nazwisko", "Duplikat", "Zgłoszona",
+                                                       "Zastąpiona", "Nowa karta"}));
+    // User 1's duplicate failed its read-back: no replacement.
+    EXPECT_EQ(table.rows, (Rows{{"1", "Jan", "Kowalski", "0", "2026-03-02 09:00:00", "nie", ""},
+                                {"7", "Jan", "Kowalski", "0", "2026-03-04 11:00:00", "tak",
+                                 "2026-03-04 11:30:00, duplikat 1"}}));
+    // The replacement lost in turn: each report is judged by the cards written after it.
+    journal::CardJournalRow again = m_journal.row(7);
+    again.written = "2026-03-07 15:00:00";
+    again.index = 1;
+    m_journal.append(again);
+    const Rows rows = run(LostCards()).rows;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][5], "tak");
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"7", "Jan", "Kowalski", "1", "2026-03-07 15:00:00", "nie", ""}));
+}
+
+TEST_F(Reports, CardReportsReadNoJournalIntoBeing) {
+    journal::CardJournal none(m_dir.path());
+    m_site.cardJournal = &none;
+    EXPECT_TRUE(run(LostCards()).rows.empty());
+    // As the "Karty" menu's list says: every holder with rights lacks a card.
+    const Rows due = run(CardsToRewrite()).rows;
+    ASSERT_EQ(due.size(), 3u);
+    EXPECT_EQ(due[1], (std::vector<std::string>{"2", "Anna", "Łukasiewicz", "Ochrona", "brak karty", "1, 2, 5, 40",
+                                                 "—", "—"}));
+    EXPECT_TRUE(CardsToRewrite().readsCardJournal());
+    EXPECT_FALSE(PossibleDuplicates().readsCardJournal());
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("karty.dbf")));
+}
+
 TEST(ReportCatalogue, EveryReportHasACaption) {
     for (const auto& report : reportCatalogue()) {
         EXPECT_FALSE(report->caption().empty());
     }
-    EXPECT_EQ(reportCatalogue().size(), 7u);
+    EXPECT_EQ(reportCatalogue().size(), 9u);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // The "Raporty" menu in the real main window: a report's window with its grid sorted by a click on a
 // column title, and grids taken out of the program as CSV (read back with Python's csv module) and PDF
-// (its text read back with pdftotext).
+// (its text read back with pdftotext); the card reports at a site with and without a card journal.
 
+#include "CardAccessHex.h"
+#include "CardJournal.h"
 #include "CsvExport.h"
 #include "GridExport.h"
 #include "GridPrinter.h"
@@ -70,6 +72,22 @@ void fillSite(const QString& dir) {
     }
 }
 
+// A card of the journal's, written at the given time to the user NUMBER number.
+journal::CardJournalRow journalRow(const std::string& written, const char* kind, long number, const char* group,
+                                   const std::vector<int>& readers) {
+    journal::CardJournalRow row;
+    row.written = written;
+    row.kind = kind;
+    row.number = number;
+    row.sysCode = 1;
+    row.group = group;
+    const bool lost = kind == std::string(journal::JournalKind::kLost);
+    row.access = lost ? std::string() : journal::CardAccessHex::fromReaders(readers);
+    row.result = lost ? journal::JournalResult::kReported : journal::JournalResult::kVerified;
+    row.mode = journal::JournalMode::kAdministrator;
+    return row;
+}
+
 QString run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
@@ -132,6 +150,8 @@ private slots:
     void cancelInTheProgressDialogLeavesNoFile();
     void pageGridGoesOutAsCsv();
     void unwritableFileIsReported();
+    void cardReportsWaitForTheCardJournal();
+    void cardReportsOfAJournalOnDisk();
 };
 
 void ReportsTest::menuOffersEveryReportOnlyWhenUnlocked() {
@@ -152,7 +172,8 @@ void ReportsTest::menuOffersEveryReportOnlyWhenUnlocked() {
     }
     QCOMPARE(captions, (QStringList{"Kto otworzy czytnik...", "Co otworzy bieżąca osoba", "Osoby bez grupy",
                                     "Grupy bez dostępu do czytników", "Czytniki, których nie otwiera żadna grupa",
-                                    "Grupy bez osób", "Możliwe duplikaty osób", "Zapisz tabelę strony jako CSV...",
+                                    "Grupy bez osób", "Możliwe duplikaty osób", "Karty do przeprogramowania",
+                                    "Zgubione karty", "Zapisz tabelę strony jako CSV...",
                                     "Zapisz tabelę strony jako PDF...", "Drukuj tabelę strony..."}));
     QVERIFY(site.messages.empty());
 }
@@ -382,6 +403,88 @@ void ReportsTest::unwritableFileIsReported() {
         QVERIFY(message.text.startsWith(QStringLiteral("Nie można zapisać pliku ") + path));
     }
     QVERIFY(!QFile::exists(path + ".pdf"));
+}
+
+void ReportsTest::cardReportsWaitForTheCardJournal() {
+    Site site;
+    fillSite(site.workDir());
+    Unlocked window(site);
+    auto* rewrite = window.menu->findChild<QAction*>(QStringLiteral("Raport8"));
+    auto* lost = window.menu->findChild<QAction*>(QStringLiteral("Raport9"));
+    QCOMPARE(rewrite->text(), QStringLiteral("Karty do przeprogramowania"));
+    QCOMPARE(lost->text(), QStringLiteral("Zgubione karty"));
+    // No card written at this site yet: both entries are there, disabled, and say why.
+    emit window.menu->aboutToShow();
+    for (QAction* action : {rewrite, lost}) {
+        QVERIFY(!action->isEnabled());
+        QCOMPARE(action->toolTip(), ReportsMenu::noJournalText());
+        action->trigger();
+    }
+    QVERIFY(window.form.findChildren<ReportWindow*>().isEmpty());
+    QVERIFY(!window.menu->openReport(8));
+    QCOMPARE(site.messages.size(), 1u);
+    QCOMPARE(site.messages[0].text, ReportsMenu::noJournalText());
+    QVERIFY(!QFile::exists(site.workDir() + QStringLiteral("/karty.dbf")));
+    site.messages.clear();
+
+    // The first cards are written while the program runs: the next look at the menu offers both.
+    using namespace journal::JournalKind;
+    journal::CardJournal& journal = window.form.cardJournal();
+    journal.append(journalRow("2026-03-01 08:00:00", kUserCard, 1, "Biuro", {1}));
+    journal.append(journalRow("2026-03-01 08:05:00", kUserCard, 2, "Biuro", {1}));
+    journal.append(journalRow("2026-03-01 08:10:00", kUserCard, 4, "Ochrona", {1, 5}));
+    journal.append(journalRow("2026-03-01 09:00:00", kLost, 4, "Ochrona", {}));
+    emit window.menu->aboutToShow();
+    QVERIFY(rewrite->isEnabled() && lost->isEnabled());
+    QVERIFY(rewrite->toolTip() != ReportsMenu::noJournalText());
+
+    rewrite->trigger();
+    ReportWindow* report = window.form.findChild<ReportWindow*>();
+    QVERIFY(report);
+    QCOMPARE(report->windowTitle(), QStringLiteral("Karty do przeprogramowania"));
+    QCOMPARE(column(*report->model(), 0), (QStringList{"2", "3", "4"}));
+    QCOMPARE(column(*report->model(), 4), (QStringList{"zmiana grupy", "brak karty", "brak karty"}));
+    QCOMPARE(column(*report->model(), 5), (QStringList{"5", "1", "1, 5"}));
+    QCOMPARE(column(*report->model(), 7),
+             (QStringList{"2026-03-01 08:05:00, duplikat 0", "—", "2026-03-01 08:10:00, duplikat 0"}));
+
+    // The lost cards go out as CSV like any report.
+    lost->trigger();
+    report = window.form.findChildren<ReportWindow*>().constLast();
+    QCOMPARE(report->windowTitle(), QStringLiteral("Zgubione karty"));
+    const QString path = site.workDir() + QStringLiteral("/zgubione.csv");
+    GridExport::setPathChooser([&](const QString&, const QString&) { return path; });
+    QTest::mouseClick(report->findChild<QPushButton*>(QStringLiteral("ReportSaveCsv")), Qt::LeftButton);
+    const QJsonArray rows = readCsvWithPython(path);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toArray().toVariantList(),
+             (QVariantList{"ID", "Imię", "Nazwisko", "Duplikat", "Zgłoszona", "Zastąpiona", "Nowa karta"}));
+    QCOMPARE(rows[1].toArray().toVariantList(), (QVariantList{"4", "", "", "0", "2026-03-01 09:00:00", "nie", ""}));
+    QVERIFY(site.messages.empty());
+}
+
+void ReportsTest::cardReportsOfAJournalOnDisk() {
+    // A site whose journal was written before the start (by an earlier run) offers the card reports
+    // from the start, and the answer follows the journal: a replacement written since the loss.
+    Site site;
+    fillSite(site.workDir());
+    {
+        journal::CardJournal journal(site.workDir().toStdString());
+        journal.append(journalRow("2026-03-01 08:10:00", journal::JournalKind::kUserCard, 4, "Ochrona", {1, 5}));
+        journal.append(journalRow("2026-03-01 09:00:00", journal::JournalKind::kLost, 4, "Ochrona", {}));
+        auto duplicate = journalRow("2026-03-01 09:30:00", journal::JournalKind::kDuplicate, 4, "Ochrona", {1, 5});
+        duplicate.index = 1;
+        journal.append(duplicate);
+    }
+    Unlocked window(site);
+    auto* lost = window.menu->findChild<QAction*>(QStringLiteral("Raport9"));
+    QVERIFY(lost->isEnabled());
+    QVERIFY(lost->toolTip() != ReportsMenu::noJournalText());
+    ReportWindow* report = window.menu->openReport(8);
+    QVERIFY(report);
+    QCOMPARE(column(*report->model(), 5), QStringList{"tak"});
+    QCOMPARE(column(*report->model(), 6), QStringList{"2026-03-01 09:30:00, duplikat 1"});
+    QVERIFY(site.messages.empty());
 }
 
 QTEST_MAIN(ReportsTest)

@@ -6,7 +6,10 @@ through the accessibility tree and the X server's keyboard:
   user where it was;
 - "Raporty" → "Kto otworzy czytnik..." asks for the reader, and its window lists who opens it;
 - "Zapisz CSV..." and "Zapisz PDF..." save through the program's own file dialog: the CSV reads back
-  with Python's csv module, the PDF's text (pdftotext) shows the title and the first and last rows.
+  with Python's csv module, the PDF's text (pdftotext) shows the title and the first and last rows;
+- "Zgubione karty" is in the menu but cannot be chosen while the site has no card journal; once a
+  journal is there (written here by other dBASE tools), the next look at the menu offers it, and its
+  window lists each lost card with the card written for its holder since, if any.
 """
 
 import csv
@@ -15,8 +18,8 @@ import shutil
 import subprocess
 import sys
 
-from xsite import (SCRATCH, Failure, Program, click, key, menu_item, prepare_site, run, show_page, showing,
-                   type_text, wait_for)
+from xsite import (SCRATCH, SITE, TABLE_TOOL, Failure, Program, click, key, menu_item, prepare_site, run, show_page,
+                   showing, type_text, wait_for)
 
 GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
     f"{number},{name},," + ",".join("True" if n in readers else "False" for n in range(1, 97)) + "\n"
@@ -31,6 +34,40 @@ USERS = ("NUMBER,SURNAME,NAME,GROUP,INDEX,INFO\n"
          "3,Łucja,Wiśniewska,Serwis,0,\n"
          "4,Piotr,Zieliński,Magazyn,0,\n"
          "5,Ewa,Wiśniewska,Serwis,0,\n")
+
+# The card journal's fields, and cards written for Józef Nowak (lost, then a duplicate written) and for
+# Piotr Zieliński (lost, nothing written since). Readers 2 and 3 are the access bits 60 00 ...
+JOURNAL_FIELDS = ("WRITTEN C(19); KIND C(12); OPTION C(30); NUMBER N(6,0); INDEX N(2,0); SYSCODE N(8,0); "
+                  "SURNAME C(30); NAME C(30); GROUP C(30); ACCESS C(24); READER N(3,0); RSETTINGS C(60); "
+                  "RESULT C(12); MODE C(5)")
+MAGAZYN = "600000000000000000000000"
+JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,READER,RSETTINGS,RESULT,MODE\n"
+           f"2026-03-01 08:00:00,UZYTKOWNIK,,2,0,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           "2026-03-02 09:00:00,ZGUBIONA,,2,0,1,Józef,Nowak,Magazyn,,0,,ZGLOSZONA,UZYTK\n"
+           f"2026-03-02 09:10:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           f"2026-03-03 10:00:00,UZYTKOWNIK,,4,0,1,Piotr,Zieliński,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           "2026-03-04 11:00:00,ZGUBIONA,,4,0,1,Piotr,Zieliński,Magazyn,,0,,ZGLOSZONA,ADMIN\n")
+
+
+def write_card_journal():
+    """karty.dbf as the program keeps it: created empty by Python's dbf module, the rows appended by
+    the table tool."""
+    import dbf
+    dbf.Table(os.path.join(SITE, "karty.dbf"), JOURNAL_FIELDS, dbf_type="db3", codepage="cp1250").close()
+    rows = os.path.join(SCRATCH, "karty.csv")
+    with open(rows, "w", encoding="utf-8") as file:
+        file.write(JOURNAL)
+    subprocess.run([TABLE_TOOL, "import", "--csv", rows, os.path.join(SITE, "karty.dbf")], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def reports_menu_item(program, name):
+    """Opens "Raporty" and gives the item of that name, the menu left open."""
+    window = program.main_window()
+    click(wait_for(lambda: window.child(name="Raporty", roleName="menu item"), "the menu Raporty"))
+    return wait_for(lambda: next((n for n in program.app().findChildren(
+        lambda n: n.name == name and n.roleName == "menu item" and n.parent.roleName != "menu bar")
+        if n.showing), None), f"the menu item {name}")
 
 
 def current_user(window):
@@ -117,6 +154,28 @@ def main():
         click(report.child(name="Zamknij", roleName="push button"))
         wait_for(lambda: not report.showing, "the report's window to close")
         program.expect_alive("after the report was closed")
+
+        # No card journal yet: the lost cards cannot be chosen.
+        item = reports_menu_item(program, "Zgubione karty")
+        if item.sensitive:
+            raise Failure("\"Zgubione karty\" can be chosen at a site without a card journal")
+        key("Escape")
+        write_card_journal()
+        item = reports_menu_item(program, "Zgubione karty")
+        wait_for(lambda: item.sensitive, "\"Zgubione karty\" offered once the journal is there")
+        click(item)
+        lost = wait_for(lambda: next((w for w in program.app().children
+                                      if w.name == "Zgubione karty" and w.showing), None), "the lost cards' window")
+        grid = lost.child(roleName="table")
+        cells = wait_for(lambda: [c.name for c in grid.findChildren(lambda n: n.roleName == "table cell")],
+                         "the lost cards")
+        expected = ["2", "Józef", "Nowak", "0", "2026-03-02 09:00:00", "tak", "2026-03-02 09:10:00, duplikat 1",
+                    "4", "Piotr", "Zieliński", "0", "2026-03-04 11:00:00", "nie", ""]
+        if cells != expected:
+            raise Failure(f"the lost cards' window lists {cells}")
+        click(lost.child(name="Zamknij", roleName="push button"))
+        wait_for(lambda: not lost.showing, "the lost cards' window to close")
+        program.expect_alive("after the lost cards were shown")
     finally:
         program.stop()
     return 0
