@@ -10,6 +10,7 @@
 #include "CardHistoryWindow.h"
 #include "CardJournal.h"
 #include "CardsToRewriteWindow.h"
+#include "JournalSource.h"
 #include "GroupsPage.h"
 #include "StandardTables.h"
 #include "TForm1.h"
@@ -151,6 +152,44 @@ private slots:
         QVERIFY(form.cardsToRewriteWindow() == nullptr || !form.cardsToRewriteWindow()->isVisible());
         QVERIFY(spoilt.open(QIODevice::ReadOnly));
         QCOMPARE(spoilt.readAll(), QByteArray("not a table at all"));
+    }
+
+    // The grid over the journal: newest first, and each filter alone and together.
+    void historyNewestFirstAndFiltered() {
+        std::vector<cards::IssuedCard> rows;
+        const auto row = [](long number, const char* kind, const char* surname) {
+            cards::IssuedCard card;
+            card.number = number;
+            card.kind = kind;
+            card.surname = surname;
+            card.result = cards::result::kVerified;
+            return card;
+        };
+        rows.push_back(row(1, cards::kind::kUserCard, "Anna"));
+        rows.push_back(row(2, cards::kind::kUserCard, "Jan"));
+        rows.push_back(row(1, cards::kind::kDuplicate, "Anna"));
+        rows.push_back(row(12, cards::kind::kLost, "Joanna"));
+        cards::ListedJournal journal(rows);
+        CardHistoryModel model(journal);
+        const auto numbers = [&model] {
+            QStringList shown;
+            for (int at = 0; at < model.rowCount(); ++at)
+                shown << model.index(at, CardHistoryModel::Number).data().toString();
+            return shown;
+        };
+        QCOMPARE(numbers(), (QStringList{"12", "1", "2", "1"}));
+        model.setFilter(QStringLiteral("1"), QString());
+        QCOMPARE(numbers(), (QStringList{"1", "1"}));
+        model.setFilter(QStringLiteral("anna"), QString());
+        QCOMPARE(numbers(), (QStringList{"12", "1", "1"}));
+        model.setFilter(QStringLiteral("anna"), QString::fromLatin1(cards::kind::kDuplicate));
+        QCOMPARE(numbers(), (QStringList{"1"}));
+        model.setFilter(QString(), QString::fromLatin1(cards::kind::kLost));
+        QCOMPARE(numbers(), (QStringList{"12"}));
+        QCOMPARE(model.index(0, CardHistoryModel::Kind).data().toString(), QStringLiteral("zgubiona karta"));
+        model.setFilter(QString(), QString());
+        QVERIFY(!model.filtered());
+        QCOMPARE(model.rowCount(), 4);
     }
 
     void aSiteWithoutAJournal() {
