@@ -162,7 +162,7 @@ private slots:
         QTest::newRow("operator tries until the last attempt") << true;
     }
 
-    // Verification off: the write of the specification, the card journal still kept.
+    // Verification off: the write as it always was, the card journal still kept.
     void verificationOffWritesAsAlways() {
         Site site; // the settings turn it off
         site.addGroups({{"Staff", {1}}});
