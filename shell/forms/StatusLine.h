@@ -8,6 +8,11 @@
 //  - The label paints its whole area itself (nothing beneath it is repainted), and keeps each text
 //    it has shown as a picture: the animation cycles through a handful of texts, so after the first
 //    round a tick copies a picture instead of laying out and drawing the text again.
+//  - A tick repaints only the pixels in which the new picture differs from the one shown (found once
+//    for each pair of texts): the animation's frame, not the port's name before it nor the empty
+//    bar after it.
+//  - What a screen reader is told (the label's text and description) is the state without the
+//    animation, so it changes when the link does, not twenty times a second.
 
 #include <QWidget>
 
@@ -18,13 +23,17 @@ namespace talvern {
 class StatusLine : public QWidget {
 public:
     explicit StatusLine(QWidget* parent = nullptr);
-    QLabel* label() const { return m_label; }
+    QLabel* label() const;
+    // Shows `shown`; `spoken` is the same state as a screen reader should hear it.
+    void setText(const QString& shown, const QString& spoken);
+    QString text() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QLabel* m_label;
+    class PictureLabel;
+    PictureLabel* m_label;
 };
 
 } // namespace talvern

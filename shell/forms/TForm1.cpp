@@ -52,6 +52,13 @@ constexpr int kStatusBarHeight = 23;
 constexpr int kFontPixels = 13;
 constexpr int kPasswordFontPixels = 15;
 
+// The link's state as a screen reader should hear it: without the connection animation's frame
+// ("  [> oo  oo ... <]"), which changes twenty times a second.
+QString spokenStatus(const QString& shown) {
+    const qsizetype frame = shown.indexOf(QStringLiteral("  [>"));
+    return frame < 0 ? shown : shown.left(frame);
+}
+
 // Runs a handler under the standard error display.
 template <typename Handler>
 auto guarded(TForm1* form, Handler handler) {
@@ -178,12 +185,12 @@ void TForm1::buildWorkingLayout() {
     // The status bar carries one full-width line of text and no size grip.
     m_menu->Status->setFixedHeight(kStatusBarHeight);
     m_menu->Status->setSizeGripEnabled(false);
-    auto* statusLine = new StatusLine(m_menu->Status);
-    m_statusText = statusLine->label();
+    m_statusLineWidget = new StatusLine(m_menu->Status);
+    m_statusText = m_statusLineWidget->label();
     m_statusText->setObjectName(QStringLiteral("StatusText"));
     m_statusText->setAccessibleName(QStringLiteral("Stan połączenia"));
-    showSpokenText(*m_statusText, m_statusLine);
-    m_menu->Status->addWidget(statusLine, 1);
+    m_statusLineWidget->setText(m_statusLine, spokenStatus(m_statusLine));
+    m_menu->Status->addWidget(m_statusLineWidget, 1);
     if (!m_pendingTrace.isEmpty()) {
         m_notebook->Memo1->setPlainText(m_pendingTrace);
         m_pendingTrace.clear();
@@ -387,10 +394,10 @@ QAction* TForm1::COM41() const { return m_menu ? m_menu->COM41 : nullptr; }
 
 void TForm1::setStatusText(const QString& text) {
     m_statusLine = text;
-    if (m_statusText)
-        showSpokenText(*m_statusText, text);
+    if (m_statusLineWidget)
+        m_statusLineWidget->setText(text, spokenStatus(text));
 }
-QString TForm1::statusText() const { return m_statusText ? m_statusText->text() : m_statusLine; }
+QString TForm1::statusText() const { return m_statusLine; }
 
 void TForm1::ApplyCaptions() {
     applyCaptionSet(*this);

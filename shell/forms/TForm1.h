@@ -61,6 +61,7 @@ class ReportsMenu;
 class CardHistoryWindow;
 class CardsToRewriteWindow;
 class SettingsPage;
+class StatusLine;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -270,6 +271,7 @@ private:
     SettingsPage* m_settingsPage = nullptr;
     ReportsMenu* m_reportsMenu = nullptr; // "Raporty", between "Edycja" and "Port"
     QLabel* m_statusText = nullptr;
+    StatusLine* m_statusLineWidget = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
     TForm2* m_form2 = nullptr;

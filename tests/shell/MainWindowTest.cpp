@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -24,6 +26,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTest>
+#include <QTimer>
 
 using namespace talvern;
 using talvern::test::Site;
@@ -330,8 +333,9 @@ void MainWindowTest::savePortSetting() {
     QCOMPARE(site.messages.back().text, QStringLiteral("Failed to set data for 'Port'"));
 }
 
-// The connection animation changes the status text twenty times a second: a change repaints the
-// label alone, never lays out the status bar, and shows what a plain label would show.
+// The connection animation changes the status text twenty times a second: a change repaints only
+// the part of the label that differs, never lays out the status bar, and what the screen ends up
+// showing is what a plain label would show; a screen reader hears the state, not the frames.
 void MainWindowTest::statusTextRepaintsOnlyItsLabel() {
     Site site;
     TForm1& form = site.start();
@@ -344,40 +348,67 @@ void MainWindowTest::statusTextRepaintsOnlyItsLabel() {
 
     struct Watch : QObject {
         QStringList painted;
+        QList<QRect> labelAreas;
         int barLayouts = 0;
         QWidget* bar = nullptr;
         bool eventFilter(QObject* watched, QEvent* event) override {
-            if (event->type() == QEvent::Paint)
+            if (event->type() == QEvent::Paint) {
                 painted << watched->objectName();
+                if (watched->objectName() == QStringLiteral("StatusText"))
+                    labelAreas << static_cast<QPaintEvent*>(event)->rect();
+            }
             if (event->type() == QEvent::LayoutRequest && watched == bar)
                 ++barLayouts;
             return false;
         }
     } watch;
     watch.bar = form.Status();
+    const QStringList texts{"Connect: COM1   [>   oo  oo  oo  oo <]", "Connect: COM1   [>  oo  oo  oo  oo  <]",
+                            "Connect: COM1   [> oo  oo  oo  oo   <]", "Connect: COM1   [> o  oo  oo  oo   o<]"};
+    // The texts are the test's own: the link's animation (showing "Disconnect..." here) is held.
+    auto* animation = form.findChild<QTimer*>(QStringLiteral("Timer3"));
+    QVERIFY(animation);
+    animation->stop();
+    form.setStatusText(texts[0]);
     QTest::qWait(100); // what the first showing left to draw
     qApp->installEventFilter(&watch);
-    const QStringList texts{"Connect: COM1   [>   oo  oo  oo  oo <]", "Connect: COM1   [>  oo  oo  oo  oo  <]",
-                            "Connect: COM1   [>   oo  oo  oo  oo <]", "Disconnect..."};
-    for (const QString& text : texts) {
+    for (const QString& text : texts.mid(1)) {
         form.setStatusText(text);
         QTest::qWait(20);
+        QCOMPARE(label->accessibleDescription(), QStringLiteral("Connect: COM1 "));
     }
     qApp->removeEventFilter(&watch);
     QCOMPARE(watch.barLayouts, 0);
     QVERIFY(!watch.painted.isEmpty());
     QCOMPARE(watch.painted.filter(QStringLiteral("StatusText")).size(), watch.painted.size());
+    // A frame repaints the frame: neither the port's name before it nor the empty bar after it.
+    const int nameWidth = label->fontMetrics().horizontalAdvance(QStringLiteral("Connect: COM1   [>"));
+    const int lineWidth = label->fontMetrics().horizontalAdvance(texts[0]);
+    for (const QRect& area : watch.labelAreas) {
+        QVERIFY2(area.left() >= nameWidth - 4 && area.right() <= lineWidth + 4,
+                 qPrintable(QStringLiteral("repainted %1..%2").arg(area.left()).arg(area.right())));
+    }
+    QCOMPARE(form.statusText(), texts.back());
 
-    // A drawing kept from before is shown again only for its own text.
-    form.setStatusText(texts[0]);
+    // What the screen shows after those partial repaints is what a plain label shows for the last
+    // text, and a state without a frame is heard whole.
+    const auto onScreen = [&] {
+        const QPoint at = label->mapTo(&form, QPoint(0, 0));
+        return form.screen()->grabWindow(form.winId(), at.x(), at.y(), label->width(), label->height()).toImage();
+    };
     QLabel plain;
     plain.setFont(label->font());
     plain.setPalette(label->palette());
     plain.setAutoFillBackground(true);
     plain.setFixedSize(label->size());
-    plain.setText(texts[0]);
-    const auto picture = [](QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); };
-    QCOMPARE(picture(label), picture(&plain));
+    const auto picture = [](QImage image) { return image.convertToFormat(QImage::Format_RGB32); };
+    plain.setText(texts.back());
+    QCOMPARE(picture(onScreen()), picture(plain.grab().toImage()));
+    form.setStatusText(QStringLiteral("Disconnect..."));
+    QTest::qWait(20);
+    QCOMPARE(label->accessibleDescription(), QStringLiteral("Disconnect..."));
+    plain.setText(QStringLiteral("Disconnect..."));
+    QCOMPARE(picture(onScreen()), picture(plain.grab().toImage()));
 }
 
 void MainWindowTest::menuEntries() {
