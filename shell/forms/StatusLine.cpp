@@ -32,10 +32,14 @@ public:
             return;
         const QString before = m_shown;
         m_shown = text;
-        if (m_drawings.isEmpty() || !isVisible() || size().isEmpty())
+        if (m_drawings.isEmpty() || !isVisible() || size().isEmpty()) {
             update(); // nothing drawn yet to compare with
-        else
-            update(changeBetween(before, text));
+            return;
+        }
+        // Painted at once rather than asked for: a request would be a posted event, which wakes
+        // the event loop a second time for every frame.
+        if (const QRect changed = changeBetween(before, text); !changed.isEmpty())
+            repaint(changed);
     }
 
 protected:

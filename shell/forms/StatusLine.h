@@ -10,7 +10,8 @@
 //    round a tick copies a picture instead of laying out and drawing the text again.
 //  - A tick repaints only the pixels in which the new picture differs from the one shown (found once
 //    for each pair of texts): the animation's frame, not the port's name before it nor the empty
-//    bar after it.
+//    bar after it. It paints them at once, within the timer's tick, instead of posting a request
+//    that would wake the event loop a second time.
 //  - What a screen reader is told (the label's text and description) is the state without the
 //    animation, so it changes when the link does, not twenty times a second.
 
