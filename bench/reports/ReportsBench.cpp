@@ -8,6 +8,7 @@
 #include "DBGrid.h"
 #include "GridPrinter.h"
 #include "LargeSite.h"
+#include "MainWindowBench.h"
 #include "OperatorMessages.h"
 #include "Program.h"
 #include "RecordSearch.h"
@@ -29,52 +30,23 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 using namespace talvern;
+using bench::ms;
 
 namespace {
 
-double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
-
-struct Figures {
-    std::vector<double> samples;
-    void add(double value) { samples.push_back(value); }
-    void print(const char* what) const {
-        if (samples.empty()) {
-            return;
-        }
-        std::vector<double> sorted = samples;
-        std::sort(sorted.begin(), sorted.end());
-        const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
-        std::printf("%-46s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, sorted.size(), mean,
-                    sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
-                    sorted.back());
-    }
-};
+// The width of the figures' labels.
+constexpr int kLabelWidth = 46;
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir site;
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    qputenv("HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-
-    db::bench::SiteSize size;
-    if (argc > 1) {
-        size.users = std::atoi(argv[1]);
-    }
-    if (argc > 2) {
-        size.groups = std::atoi(argv[2]);
-    }
-    int messages = 0;
-    OperatorMessages::setRecorder([&](const OperatorMessage& message) {
-        ++messages;
-        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
-    });
+    bench::MainWindowBench setup(argc, argv);
+    const QTemporaryDir& site = setup.site;
+    const db::bench::SiteSize& size = setup.size;
+    const int& messages = setup.messages;
     db::bench::generateLargeSite(site.path().toStdString(), size);
     // The card reports read a card journal of 100,000 rows over the same users.
     const long journalRows = 100000;
@@ -83,23 +55,19 @@ int main(int argc, char** argv) {
     std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", size.users, size.groups,
                 size.readers, journalRows);
 
-    auto program = createProgram();
-    TForm1& form = *program->Form1;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) {
-        std::fprintf(stderr, "the window did not show\n");
+    auto program = bench::openUnlockedMainWindow();
+    if (!program) {
+        return 2;
     }
-    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("9"));
-    form.BitBtn1Click();
-    QApplication::processEvents();
+    TForm1& form = *program->Form1;
 
     // Typing, key by key, as an operator looks people up; each keystroke searches from the top.
     auto* bar = form.findChild<SearchBar*>(QStringLiteral("UsersSearch"));
     const QStringList lookups = {QStringLiteral("łęcka 65001"), QStringLiteral("kowalski 4"), QStringLiteral("zbigniew"),
                                  QStringLiteral("65535"),       QStringLiteral("ŚLIWIŃSKA 3276"), QStringLiteral("nikt taki"),
                                  QStringLiteral("ćwik 12345")};
-    Figures keystrokes;
-    Figures noMatch;
+    bench::Figures keystrokes;
+    bench::Figures noMatch;
     for (const QString& text : lookups) {
         bar->textBox()->clear();
         QApplication::processEvents();
@@ -115,10 +83,10 @@ int main(int argc, char** argv) {
             QApplication::processEvents(); // the grid repaints between keys, as it does for an operator
         }
     }
-    keystrokes.print("search box, per keystroke");
-    noMatch.print("  of which keystrokes matching nothing");
+    keystrokes.print("search box, per keystroke", kLabelWidth);
+    noMatch.print("  of which keystrokes matching nothing", kLabelWidth);
 
-    Figures nextPresses;
+    bench::Figures nextPresses;
     bar->textBox()->setText(QStringLiteral("łucja"));
     for (int i = 0; i < 200; ++i) {
         QElapsedTimer timer;
@@ -127,22 +95,22 @@ int main(int argc, char** argv) {
         nextPresses.add(ms(timer));
         QApplication::processEvents();
     }
-    nextPresses.print("\"Następny\" (every sixth user matches)");
+    nextPresses.print("\"Następny\" (every sixth user matches)", kLabelWidth);
     bar->textBox()->setText(QStringLiteral("nowak 65532"));
-    Figures farNext;
+    bench::Figures farNext;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;
         timer.start();
         bar->searchNext();
         farNext.add(ms(timer));
     }
-    farNext.print("\"Następny\" (one match, at the end)");
+    farNext.print("\"Następny\" (one match, at the end)", kLabelWidth);
 
     // The reports, computed (build) and shown (window).
     auto* menu = form.findChild<ReportsMenu*>();
     db::reports::SiteTables tables{form.Table1(), form.Table3(), form.Table2(), &form.cardJournal()};
     const auto catalogue = db::reports::reportCatalogue();
-    Figures who;
+    bench::Figures who;
     int whoRows = 0;
     for (int reader : {1, 17, 50, 96}) {
         for (int round = 0; round < 5; ++round) {
@@ -152,10 +120,10 @@ int main(int argc, char** argv) {
             who.add(ms(timer));
         }
     }
-    who.print("who can open reader N (build)");
+    who.print("who can open reader N (build)", kLabelWidth);
     std::printf("  rows for reader 96: %d\n", whoRows);
     for (std::size_t i = 1; i < catalogue.size(); ++i) {
-        Figures build;
+        bench::Figures build;
         std::size_t rows = 0;
         for (int round = 0; round < 3; ++round) {
             QElapsedTimer timer;
@@ -163,7 +131,7 @@ int main(int argc, char** argv) {
             rows = catalogue[i]->build(tables, 1).rows.size();
             build.add(ms(timer));
         }
-        build.print((catalogue[i]->caption() + " (build)").c_str());
+        build.print((catalogue[i]->caption() + " (build)").c_str(), kLabelWidth);
         std::printf("  rows: %zu\n", rows);
     }
     ReportsMenu::setReaderChooser([] { return 17; });
