@@ -13,7 +13,9 @@ namespace fs = std::filesystem;
 
 namespace talvern::bench {
 
-fs::path benchFolder() { return fs::canonical("/proc/self/exe").parent_path(); }
+fs::path benchFolder() {
+    return fs::canonical("/proc/self/exe").parent_path();
+}
 
 fs::path makeScratchHome(const std::string& prefix) {
     std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();

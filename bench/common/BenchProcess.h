@@ -25,7 +25,7 @@ const char* platformName();
 
 struct Child {
     pid_t pid = -1;
-    int out = -1; // its standard output
+    int out = -1;                                  // its standard output
     std::chrono::steady_clock::time_point started; // just before it was started
 };
 

@@ -11,7 +11,9 @@
 
 namespace talvern::bench {
 
-double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+double ms(const QElapsedTimer& timer) {
+    return timer.nsecsElapsed() / 1e6;
+}
 
 void Figures::print(const char* what, int labelWidth) const {
     if (samples.empty()) {
@@ -20,9 +22,9 @@ void Figures::print(const char* what, int labelWidth) const {
     std::vector<double> sorted = samples;
     std::sort(sorted.begin(), sorted.end());
     const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
-    std::printf("%-*s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", labelWidth, what,
-                sorted.size(), mean, sorted[sorted.size() / 2],
-                sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)], sorted.back());
+    std::printf("%-*s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", labelWidth, what, sorted.size(),
+                mean, sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
+                sorted.back());
 }
 
 ScratchSettings::ScratchSettings() {

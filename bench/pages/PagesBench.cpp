@@ -79,17 +79,14 @@ long residentKb() {
 
 int main(int argc, char** argv) {
     bench::MainWindowBench setup(argc, argv);
-    const QTemporaryDir& site = setup.site;
-    const db::bench::SiteSize& size = setup.size;
-    const int& messages = setup.messages;
 
     QElapsedTimer timer;
     timer.start();
-    db::bench::generateLargeSite(site.path().toStdString(), size);
+    db::bench::generateLargeSite(setup.site.path().toStdString(), setup.size);
     {
         // Every user in the first group, so that removing it marks them all.
         db::TTable users;
-        users.open(site.filePath(QStringLiteral("osoby.dbf")).toStdString());
+        users.open(setup.site.filePath(QStringLiteral("osoby.dbf")).toStdString());
         users.disableControls();
         const int group = users.fieldByName("GROUP").index();
         for (int row = 1; row <= users.recordCount(); ++row) {
@@ -100,9 +97,9 @@ int main(int argc, char** argv) {
         }
         users.enableControls();
     }
-    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", size.users, size.groups, size.readers,
-                ms(timer));
-    QDir::setCurrent(site.path());
+    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", setup.size.users, setup.size.groups,
+                setup.size.readers, ms(timer));
+    QDir::setCurrent(setup.site.path());
 
     // Open the main window and unlock it with the administrator password of a new site.
     const long kbBefore = residentKb();
@@ -200,8 +197,8 @@ int main(int argc, char** argv) {
                 "groups grid: %d resets, %d data changes, %d paints\n",
                 marked, users.recordCount(), usersModel.resets, usersModel.changes, usersPaints.paints,
                 groupsModel.resets, groupsModel.changes, groupsPaints.paints);
-    std::printf("operator messages: %d\n", messages);
+    std::printf("operator messages: %d\n", setup.messages);
     program.reset();
     OperatorMessages::clearRecorder();
-    return messages == 0 ? 0 : 1;
+    return setup.messages == 0 ? 0 : 1;
 }

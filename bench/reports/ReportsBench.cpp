@@ -44,16 +44,13 @@ constexpr int kLabelWidth = 46;
 
 int main(int argc, char** argv) {
     bench::MainWindowBench setup(argc, argv);
-    const QTemporaryDir& site = setup.site;
-    const db::bench::SiteSize& size = setup.size;
-    const int& messages = setup.messages;
-    db::bench::generateLargeSite(site.path().toStdString(), size);
+    db::bench::generateLargeSite(setup.site.path().toStdString(), setup.size);
     // The card reports read a card journal of 100,000 rows over the same users.
     const long journalRows = 100000;
-    cards::bench::generateJournal(site.path().toStdString(), journalRows, size.users, size.groups);
-    QDir::setCurrent(site.path());
-    std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", size.users, size.groups,
-                size.readers, journalRows);
+    cards::bench::generateJournal(setup.site.path().toStdString(), journalRows, setup.size.users, setup.size.groups);
+    QDir::setCurrent(setup.site.path());
+    std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", setup.size.users, setup.size.groups,
+                setup.size.readers, journalRows);
 
     auto program = bench::openUnlockedMainWindow();
     if (!program) {
@@ -151,11 +148,11 @@ int main(int argc, char** argv) {
     // A PDF of the whole users grid: every user on paper.
     {
         auto* grid = form.findChild<DBGrid*>(QStringLiteral("DBGrid1"));
-        const QString path = site.filePath(QStringLiteral("osoby.pdf"));
+        const QString path = setup.site.filePath(QStringLiteral("osoby.pdf"));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
-        GridPrinter job(*grid->model(), {QStringLiteral("Osoby"), site.path(), QDateTime::currentDateTime()});
+        GridPrinter job(*grid->model(), {QStringLiteral("Osoby"), setup.site.path(), QDateTime::currentDateTime()});
         QElapsedTimer timer;
         timer.start();
         double longestStep = 0;
@@ -171,7 +168,7 @@ int main(int argc, char** argv) {
                     "PDF of the users grid", ms(timer) / 1000, job.pageCount(),
                     QFileInfo(path).size() / 1048576.0, longestStep);
     }
-    std::printf("operator messages: %d\n", messages);
+    std::printf("operator messages: %d\n", setup.messages);
     program.reset();
-    return messages == 0 ? 0 : 1;
+    return setup.messages == 0 ? 0 : 1;
 }

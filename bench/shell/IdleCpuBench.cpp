@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     Child program;
     if (simulator.pid < 0 || !waitForLine(simulator.out, "COM1 is")) {
         std::fprintf(stderr, "the simulated programmer did not start (%s)\n", simulatorProgram.c_str());
-    } else if (program = spawnReading({probe.string()}, scratch / "site"); program.pid < 0 || !waitForLine(program.out, "connected")) {
+    } else if (program = spawnReading({probe.string()}, scratch / "site");
+               program.pid < 0 || !waitForLine(program.out, "connected")) {
         std::fprintf(stderr, "the program did not connect\n");
     } else {
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the start-up's last work done

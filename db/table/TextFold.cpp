@@ -26,6 +26,8 @@ char32_t foldLetterCase(char32_t c) {
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8Locale()));
 }
 
-std::string foldCase(std::string_view s) { return foldLetters(s, foldLetterCase); }
+std::string foldCase(std::string_view s) {
+    return foldLetters(s, foldLetterCase);
+}
 
 } // namespace talvern::db
