@@ -7,6 +7,7 @@
 
 #include "DBGrid.h"
 #include "LargeSite.h"
+#include "MainWindowBench.h"
 #include "OperatorMessages.h"
 #include "Program.h"
 #include "StandardTables.h"
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -26,32 +26,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 using namespace talvern;
+using bench::control;
+using bench::ms;
 
 namespace {
 
-double ms(const QElapsedTimer& timer) {
-    return timer.nsecsElapsed() / 1e6;
-}
-
-struct Figures {
-    std::vector<double> samples;
-    void add(double value) { samples.push_back(value); }
-    void print(const char* what) const {
-        if (samples.empty()) {
-            return;
-        }
-        std::vector<double> sorted = samples;
-        std::sort(sorted.begin(), sorted.end());
-        const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
-        std::printf("%-44s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, sorted.size(), mean,
-                    sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
-                    sorted.back());
-    }
-};
+// The width of the figures' labels.
+constexpr int kLabelWidth = 44;
 
 // Counts paint events of a widget.
 class PaintCounter : public QObject {
@@ -91,45 +75,18 @@ long residentKb() {
     return -1;
 }
 
-template <typename T> T* control(QWidget& window, const char* name) {
-    T* found = window.findChild<T*>(QString::fromLatin1(name));
-    if (!found) {
-        std::fprintf(stderr, "no control %s\n", name);
-        std::exit(2);
-    }
-    return found;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir site;
-    QTemporaryDir config;
-    // The bench never sees a real user's settings.
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    qputenv("HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-
-    db::bench::SiteSize size;
-    if (argc > 1) {
-        size.users = std::atoi(argv[1]);
-    }
-    if (argc > 2) {
-        size.groups = std::atoi(argv[2]);
-    }
-    int messages = 0;
-    OperatorMessages::setRecorder([&](const OperatorMessage& message) {
-        ++messages;
-        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
-    });
+    bench::MainWindowBench setup(argc, argv);
 
     QElapsedTimer timer;
     timer.start();
-    db::bench::generateLargeSite(site.path().toStdString(), size);
+    db::bench::generateLargeSite(setup.site.path().toStdString(), setup.size);
     {
         // Every user in the first group, so that removing it marks them all.
         db::TTable users;
-        users.open(site.filePath(QStringLiteral("osoby.dbf")).toStdString());
+        users.open(setup.site.filePath(QStringLiteral("osoby.dbf")).toStdString());
         users.disableControls();
         const int group = users.fieldByName("GROUP").index();
         for (int row = 1; row <= users.recordCount(); ++row) {
@@ -140,23 +97,18 @@ int main(int argc, char** argv) {
         }
         users.enableControls();
     }
-    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", size.users, size.groups, size.readers,
-                ms(timer));
-    QDir::setCurrent(site.path());
+    std::printf("site: %d users, %d groups, %d readers, generated in %.0f ms\n", setup.size.users, setup.size.groups,
+                setup.size.readers, ms(timer));
+    QDir::setCurrent(setup.site.path());
 
     // Open the main window and unlock it with the administrator password of a new site.
     const long kbBefore = residentKb();
     timer.restart();
-    std::unique_ptr<Program> program = createProgram();
-    TForm1& form = *program->Form1;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) {
-        std::fprintf(stderr, "the main window was not shown\n");
+    std::unique_ptr<Program> program = bench::openUnlockedMainWindow();
+    if (!program) {
         return 2;
     }
-    control<QLineEdit>(form, "Edit5")->setText(QStringLiteral("9"));
-    form.BitBtn1Click();
-    QApplication::processEvents();
+    TForm1& form = *program->Form1;
     const double openMs = ms(timer);
     std::printf("open main window and unlock:                 %.1f ms (resident memory +%ld kB)\n", openMs,
                 residentKb() - kbBefore);
@@ -168,7 +120,7 @@ int main(int argc, char** argv) {
 
     // Scroll from top to bottom, one page of rows at a time, each page painted before the next.
     QScrollBar* bar = grid->verticalScrollBar();
-    Figures scroll;
+    bench::Figures scroll;
     QElapsedTimer whole;
     whole.start();
     for (int value = 0;; value += bar->pageStep()) {
@@ -182,27 +134,27 @@ int main(int argc, char** argv) {
     }
     std::printf("scroll users grid top to bottom:             %.0f ms in %zu pages of %d rows\n", ms(whole),
                 scroll.samples.size(), bar->pageStep());
-    scroll.print("  time per page of rows");
+    scroll.print("  time per page of rows", kLabelWidth);
 
     // The operator walks through users with the arrow keys: each step moves the cursor, shows the
     // user's boxes and refreshes the table (the name boxes' change), and group tracking follows.
     grid->setFocus();
-    Figures down;
+    bench::Figures down;
     for (int step = 0; step < 200; ++step) {
         timer.restart();
         QTest::keyClick(grid, Qt::Key_Down);
         grid->viewport()->repaint();
         down.add(ms(timer));
     }
-    down.print("next user (arrow down)");
-    Figures pageDown;
+    down.print("next user (arrow down)", kLabelWidth);
+    bench::Figures pageDown;
     for (int step = 0; step < 50; ++step) {
         timer.restart();
         QTest::keyClick(grid, Qt::Key_PageDown);
         grid->viewport()->repaint();
         pageDown.add(ms(timer));
     }
-    pageDown.print("next page of users (Page Down)");
+    pageDown.print("next page of users (Page Down)", kLabelWidth);
     timer.restart();
     QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
     grid->viewport()->repaint();
@@ -245,8 +197,8 @@ int main(int argc, char** argv) {
                 "groups grid: %d resets, %d data changes, %d paints\n",
                 marked, users.recordCount(), usersModel.resets, usersModel.changes, usersPaints.paints,
                 groupsModel.resets, groupsModel.changes, groupsPaints.paints);
-    std::printf("operator messages: %d\n", messages);
+    std::printf("operator messages: %d\n", setup.messages);
     program.reset();
     OperatorMessages::clearRecorder();
-    return messages == 0 ? 0 : 1;
+    return setup.messages == 0 ? 0 : 1;
 }

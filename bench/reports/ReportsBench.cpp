@@ -8,6 +8,7 @@
 #include "DBGrid.h"
 #include "GridPrinter.h"
 #include "LargeSite.h"
+#include "MainWindowBench.h"
 #include "OperatorMessages.h"
 #include "Program.h"
 #include "RecordSearch.h"
@@ -29,77 +30,41 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 using namespace talvern;
+using bench::ms;
 
 namespace {
 
-double ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
-
-struct Figures {
-    std::vector<double> samples;
-    void add(double value) { samples.push_back(value); }
-    void print(const char* what) const {
-        if (samples.empty()) {
-            return;
-        }
-        std::vector<double> sorted = samples;
-        std::sort(sorted.begin(), sorted.end());
-        const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / sorted.size();
-        std::printf("%-46s n=%zu  mean %.2f ms  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, sorted.size(), mean,
-                    sorted[sorted.size() / 2], sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)],
-                    sorted.back());
-    }
-};
+// The width of the figures' labels.
+constexpr int kLabelWidth = 46;
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir site;
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    qputenv("HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-
-    db::bench::SiteSize size;
-    if (argc > 1) {
-        size.users = std::atoi(argv[1]);
-    }
-    if (argc > 2) {
-        size.groups = std::atoi(argv[2]);
-    }
-    int messages = 0;
-    OperatorMessages::setRecorder([&](const OperatorMessage& message) {
-        ++messages;
-        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
-    });
-    db::bench::generateLargeSite(site.path().toStdString(), size);
+    bench::MainWindowBench setup(argc, argv);
+    db::bench::generateLargeSite(setup.site.path().toStdString(), setup.size);
     // The card reports read a card journal of 100,000 rows over the same users.
     const long journalRows = 100000;
-    cards::bench::generateJournal(site.path().toStdString(), journalRows, size.users, size.groups);
-    QDir::setCurrent(site.path());
-    std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", size.users, size.groups,
-                size.readers, journalRows);
+    cards::bench::generateJournal(setup.site.path().toStdString(), journalRows, setup.size.users, setup.size.groups);
+    QDir::setCurrent(setup.site.path());
+    std::printf("site: %d users, %d groups, %d readers, %ld card journal rows\n", setup.size.users, setup.size.groups,
+                setup.size.readers, journalRows);
 
-    auto program = createProgram();
-    TForm1& form = *program->Form1;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) {
-        std::fprintf(stderr, "the window did not show\n");
+    auto program = bench::openUnlockedMainWindow();
+    if (!program) {
+        return 2;
     }
-    form.findChild<QLineEdit*>(QStringLiteral("Edit5"))->setText(QStringLiteral("9"));
-    form.BitBtn1Click();
-    QApplication::processEvents();
+    TForm1& form = *program->Form1;
 
     // Typing, key by key, as an operator looks people up; each keystroke searches from the top.
     auto* bar = form.findChild<SearchBar*>(QStringLiteral("UsersSearch"));
     const QStringList lookups = {QStringLiteral("łęcka 65001"), QStringLiteral("kowalski 4"), QStringLiteral("zbigniew"),
                                  QStringLiteral("65535"),       QStringLiteral("ŚLIWIŃSKA 3276"), QStringLiteral("nikt taki"),
                                  QStringLiteral("ćwik 12345")};
-    Figures keystrokes;
-    Figures noMatch;
+    bench::Figures keystrokes;
+    bench::Figures noMatch;
     for (const QString& text : lookups) {
         bar->textBox()->clear();
         QApplication::processEvents();
@@ -115,10 +80,10 @@ int main(int argc, char** argv) {
             QApplication::processEvents(); // the grid repaints between keys, as it does for an operator
         }
     }
-    keystrokes.print("search box, per keystroke");
-    noMatch.print("  of which keystrokes matching nothing");
+    keystrokes.print("search box, per keystroke", kLabelWidth);
+    noMatch.print("  of which keystrokes matching nothing", kLabelWidth);
 
-    Figures nextPresses;
+    bench::Figures nextPresses;
     bar->textBox()->setText(QStringLiteral("łucja"));
     for (int i = 0; i < 200; ++i) {
         QElapsedTimer timer;
@@ -127,22 +92,22 @@ int main(int argc, char** argv) {
         nextPresses.add(ms(timer));
         QApplication::processEvents();
     }
-    nextPresses.print("\"Następny\" (every sixth user matches)");
+    nextPresses.print("\"Następny\" (every sixth user matches)", kLabelWidth);
     bar->textBox()->setText(QStringLiteral("nowak 65532"));
-    Figures farNext;
+    bench::Figures farNext;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;
         timer.start();
         bar->searchNext();
         farNext.add(ms(timer));
     }
-    farNext.print("\"Następny\" (one match, at the end)");
+    farNext.print("\"Następny\" (one match, at the end)", kLabelWidth);
 
     // The reports, computed (build) and shown (window).
     auto* menu = form.findChild<ReportsMenu*>();
     db::reports::SiteTables tables{form.Table1(), form.Table3(), form.Table2(), &form.cardJournal()};
     const auto catalogue = db::reports::reportCatalogue();
-    Figures who;
+    bench::Figures who;
     int whoRows = 0;
     for (int reader : {1, 17, 50, 96}) {
         for (int round = 0; round < 5; ++round) {
@@ -152,10 +117,10 @@ int main(int argc, char** argv) {
             who.add(ms(timer));
         }
     }
-    who.print("who can open reader N (build)");
+    who.print("who can open reader N (build)", kLabelWidth);
     std::printf("  rows for reader 96: %d\n", whoRows);
     for (std::size_t i = 1; i < catalogue.size(); ++i) {
-        Figures build;
+        bench::Figures build;
         std::size_t rows = 0;
         for (int round = 0; round < 3; ++round) {
             QElapsedTimer timer;
@@ -163,7 +128,7 @@ int main(int argc, char** argv) {
             rows = catalogue[i]->build(tables, 1).rows.size();
             build.add(ms(timer));
         }
-        build.print((catalogue[i]->caption() + " (build)").c_str());
+        build.print((catalogue[i]->caption() + " (build)").c_str(), kLabelWidth);
         std::printf("  rows: %zu\n", rows);
     }
     ReportsMenu::setReaderChooser([] { return 17; });
@@ -183,11 +148,11 @@ int main(int argc, char** argv) {
     // A PDF of the whole users grid: every user on paper.
     {
         auto* grid = form.findChild<DBGrid*>(QStringLiteral("DBGrid1"));
-        const QString path = site.filePath(QStringLiteral("osoby.pdf"));
+        const QString path = setup.site.filePath(QStringLiteral("osoby.pdf"));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
-        GridPrinter job(*grid->model(), {QStringLiteral("Osoby"), site.path(), QDateTime::currentDateTime()});
+        GridPrinter job(*grid->model(), {QStringLiteral("Osoby"), setup.site.path(), QDateTime::currentDateTime()});
         QElapsedTimer timer;
         timer.start();
         double longestStep = 0;
@@ -203,7 +168,7 @@ int main(int argc, char** argv) {
                     "PDF of the users grid", ms(timer) / 1000, job.pageCount(),
                     QFileInfo(path).size() / 1048576.0, longestStep);
     }
-    std::printf("operator messages: %d\n", messages);
+    std::printf("operator messages: %d\n", setup.messages);
     program.reset();
-    return messages == 0 ? 0 : 1;
+    return setup.messages == 0 ? 0 : 1;
 }

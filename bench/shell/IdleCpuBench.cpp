@@ -9,11 +9,11 @@
 // Settings, COM-port map and site live in a scratch folder: no real user's files. Runs offscreen
 // unless DISPLAY is set and QT_QPA_PLATFORM is not.
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include "BenchProcess.h"
+
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,74 +23,12 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using namespace talvern::bench;
 
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // its standard output
-};
-
-Child spawn(const std::vector<std::string>& command, const fs::path& folder) {
-    Child child;
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return child;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<char*> args;
-    for (const auto& word : command)
-        args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder);
-    const int spawned = posix_spawn(&child.pid, command[0].c_str(), &actions, nullptr, args.data(), environ);
-    fs::current_path(previous);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        child.pid = -1;
-        return child;
-    }
-    child.out = pipeFds[0];
-    return child;
-}
-
-void end(Child& child) {
-    if (child.pid > 0) {
-        kill(child.pid, SIGTERM);
-        int status = 0;
-        waitpid(child.pid, &status, 0);
-    }
-    if (child.out >= 0)
-        close(child.out);
-    child = {};
-}
-
-// Reads lines from fd until one contains word; false at end of file.
-bool waitForLine(int fd, const std::string& word) {
-    std::string line;
-    char c = 0;
-    while (read(fd, &c, 1) == 1) {
-        if (c != '\n') {
-            line += c;
-            continue;
-        }
-        if (line.find(word) != std::string::npos)
-            return true;
-        line.clear();
-    }
-    return false;
-}
 
 // User plus system time of the process in clock ticks (fields 14 and 15 of /proc/<pid>/stat).
 long long statTicks(pid_t pid) {
@@ -144,21 +82,13 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const fs::path here = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path here = benchFolder();
     const fs::path probe = here / "connected_probe";
     const fs::path simulatorProgram = here.parent_path().parent_path() / "tools" / "talvern-progsim";
 
-    std::string pattern = (fs::temp_directory_path() / "talvern-idle-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
+    const fs::path scratch = makeScratchHome("talvern-idle");
+    if (scratch.empty())
         return 1;
-    const fs::path scratch = pattern;
-    setenv("HOME", scratch.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
-    fs::create_directories(scratch / "runtime");
-    fs::permissions(scratch / "runtime", fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (scratch / "runtime").c_str(), 1);
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // The programmer on COM1, the administrator's password 9.
     fs::create_directories(scratch / "config" / "talvern");
     std::ofstream(scratch / "config" / "talvern" / "settings.reg")
@@ -167,11 +97,12 @@ int main(int argc, char** argv) {
     fs::create_directories(scratch / "site");
 
     int status = 1;
-    Child simulator = spawn({simulatorProgram.string(), "--com", "1"}, scratch);
+    Child simulator = spawnReading({simulatorProgram.string(), "--com", "1"}, scratch);
     Child program;
     if (simulator.pid < 0 || !waitForLine(simulator.out, "COM1 is")) {
         std::fprintf(stderr, "the simulated programmer did not start (%s)\n", simulatorProgram.c_str());
-    } else if (program = spawn({probe.string()}, scratch / "site"); program.pid < 0 || !waitForLine(program.out, "connected")) {
+    } else if (program = spawnReading({probe.string()}, scratch / "site");
+               program.pid < 0 || !waitForLine(program.out, "connected")) {
         std::fprintf(stderr, "the program did not connect\n");
     } else {
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the start-up's last work done
@@ -184,8 +115,7 @@ int main(int argc, char** argv) {
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
         const double tickPercent = 100.0 * double(ticks1 - ticks0) / double(sysconf(_SC_CLK_TCK)) / wall;
         const double nsPercent = 100.0 * double(run1.ns - run0.ns) / 1e9 / wall;
-        std::printf("platform:                     %s\n",
-                    std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "xcb");
+        std::printf("platform:                     %s\n", platformName());
         std::printf("idle, connected, over %.1f s\n", wall);
         std::printf("  CPU from /proc stat:        %.3f %% of one core (%lld ticks)\n", tickPercent, ticks1 - ticks0);
         std::printf("  CPU from thread run times:  %.3f %% of one core (goal <= 0.3)\n", nsPercent);

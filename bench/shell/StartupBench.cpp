@@ -12,9 +12,7 @@
 // turns, so that all meet the same machine load. Runs offscreen unless DISPLAY is set and
 // QT_QPA_PLATFORM is not.
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "BenchProcess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,10 +23,9 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using namespace talvern::bench;
 
 namespace {
 
@@ -37,50 +34,21 @@ struct Start {
     double ready = -1; // milliseconds from spawn to the work left after that done
 };
 
-// Reads one line from fd into line (without the newline); false at end of file.
-bool readLine(int fd, std::string& line) {
-    line.clear();
-    char c = 0;
-    while (read(fd, &c, 1) == 1) {
-        if (c == '\n')
-            return true;
-        line += c;
-    }
-    return false;
-}
-
 Start timeOneStart(const std::string& probe, const fs::path& site) {
     Start result;
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
+    Child child = spawnReading({probe}, site);
+    if (child.pid < 0)
         return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    const std::string previous = fs::current_path();
-    fs::current_path(site);
-    char* args[] = {const_cast<char*>(probe.c_str()), nullptr};
-    pid_t pid = 0;
-    const auto start = Clock::now();
-    const int spawned = posix_spawn(&pid, probe.c_str(), &actions, nullptr, args, environ);
-    fs::current_path(previous);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return result;
-    }
-    const auto since = [start] { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); };
+    const auto since = [start = child.started] {
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
     std::string line;
-    if (readLine(pipeFds[0], line) && line == "shown") {
+    if (readLine(child.out, line) && line == "shown") {
         result.shown = since();
-        if (readLine(pipeFds[0], line) && line == "ready")
+        if (readLine(child.out, line) && line == "ready")
             result.ready = since();
     }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    waitFor(child);
     if (result.ready < 0)
         result.shown = -1;
     return result;
@@ -145,23 +113,14 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const fs::path here = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path here = benchFolder();
     const Probes probes{(here / "talvern_startup_probe").string(), (here / "bare_window_probe").string(),
                         (here / "text_window_probe").string()};
 
-    std::string pattern = (fs::temp_directory_path() / "talvern-startup-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
+    const fs::path scratch = makeScratchHome("talvern-startup");
+    if (scratch.empty())
         return 1;
-    const fs::path scratch = pattern;
-    // Settings, and the runtime folder Qt wants, in the scratch folder: no real user's files.
-    setenv("HOME", scratch.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
-    fs::create_directories(scratch / "runtime");
-    fs::permissions(scratch / "runtime", fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (scratch / "runtime").c_str(), 1);
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    std::printf("platform:              %s\n", std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "xcb");
+    std::printf("platform:              %s\n", platformName());
     if (!std::getenv("DISPLAY"))
         std::printf("                       (no display: for the figures an operator sees, run under xvfb-run -a)\n");
     std::printf("runs:                  %d\n", runs);

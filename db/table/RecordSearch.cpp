@@ -1,6 +1,7 @@
 #include "RecordSearch.h"
 
 #include "SearchFold.h"
+#include "Utf8Letters.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,22 +28,8 @@ bool isPlainNumberType(char type) { return type == 'N' || type == 'F'; }
 
 // The first UTF-8 character of text as a code point; 0xFFFD when it cannot be read.
 char32_t firstCodePoint(std::string_view s) {
-    if (s.empty()) {
-        return 0xFFFD;
-    }
-    auto b = static_cast<unsigned char>(s[0]);
-    if (b < 0x80) {
-        return b;
-    }
-    std::size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-    if (len == 0 || len > s.size()) {
-        return 0xFFFD;
-    }
-    char32_t c = b & (0xFF >> (len + 1));
-    for (std::size_t k = 1; k < len; ++k) {
-        c = c << 6 | (static_cast<unsigned char>(s[k]) & 0x3F);
-    }
-    return c;
+    const Utf8Letter letter = readUtf8Letter(s, 0);
+    return letter.length == 0 ? 0xFFFD : letter.code;
 }
 
 } // namespace

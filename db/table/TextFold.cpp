@@ -1,7 +1,7 @@
 #include "TextFold.h"
 
-#include <clocale>
-#include <cwctype>
+#include "Utf8Letters.h"
+
 #include <locale.h>
 #include <wctype.h>
 
@@ -16,52 +16,18 @@ locale_t utf8Locale() {
     return locale;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 } // namespace
 
-std::string foldCase(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        auto b = static_cast<unsigned char>(s[i]);
-        std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-        if (len == 0 || i + len > s.size()) {
-            out += s[i++];
-            continue;
-        }
-        char32_t c = len == 1 ? b : b & (0xFF >> (len + 1));
-        bool valid = true;
-        for (std::size_t k = 1; k < len; ++k) {
-            auto cont = static_cast<unsigned char>(s[i + k]);
-            valid = valid && (cont & 0xC0) == 0x80;
-            c = c << 6 | (cont & 0x3F);
-        }
-        if (!valid) {
-            out += s[i++];
-            continue;
-        }
-        appendUtf8(out, static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8Locale())));
-        i += len;
+char32_t foldLetterCase(char32_t c) {
+    // Plain ASCII, most of every name, without asking the locale: it lowers just A to Z there too.
+    if (c < 0x80) {
+        return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
     }
-    return out;
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8Locale()));
+}
+
+std::string foldCase(std::string_view s) {
+    return foldLetters(s, foldLetterCase);
 }
 
 } // namespace talvern::db

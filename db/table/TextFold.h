@@ -9,4 +9,7 @@ namespace talvern::db {
 // letter case. Invalid bytes are kept as they are.
 std::string foldCase(std::string_view utf8);
 
+// One letter in lower case, as foldCase folds it.
+char32_t foldLetterCase(char32_t c);
+
 } // namespace talvern::db

@@ -24,10 +24,6 @@
 #include <memory>
 #include <vector>
 
-namespace talvern::journal {
-class CardJournal;
-}
-
 class QAction;
 class QLabel;
 class QLineEdit;

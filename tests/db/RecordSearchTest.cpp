@@ -1,5 +1,6 @@
 #include "RecordSearch.h"
 #include "SearchFold.h"
+#include "TextFold.h"
 #include "StandardTables.h"
 #include "TTable.h"
 #include "TempDir.h"
@@ -15,6 +16,26 @@ TEST(SearchFold, LowerCaseWithoutMarks) {
     EXPECT_EQ(foldForSearch("Dvořák Müller Ödön"), "dvorak muller odon");
     EXPECT_EQ(foldForSearch("Straße 12"), "straße 12");
     EXPECT_EQ(foldForSearch(std::string("a\xFF" "b")), std::string("a\xFF" "b"));
+}
+
+// Both foldings read the text through one decoder: letters fold, and bytes that start no letter (a stray
+// continuation byte, a sequence cut off or broken) stay byte for byte, so nothing is lost or merged.
+TEST(TextFold, CaseAndSearchFoldingKeepBytesThatStartNoLetter) {
+    struct Case {
+        std::string text, caseFolded, searchFolded;
+    };
+    const Case cases[] = {
+        {"ŁÓDŹ Ala", "łódź ala", "lodz ala"},
+        {"\x80" "A", "\x80" "a", "\x80" "a"},
+        {"Ab\xC5", "ab\xC5", "ab\xC5"},
+        {"\xC5" "Z", "\xC5" "z", "\xC5" "z"},
+        {"Ż\xE2\x82", "ż\xE2\x82", "z\xE2\x82"},
+        {"\xF0\x9F\x98\x80Ś", "\xF0\x9F\x98\x80ś", "\xF0\x9F\x98\x80s"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(foldCase(c.text), c.caseFolded) << c.text;
+        EXPECT_EQ(foldForSearch(c.text), c.searchFolded) << c.text;
+    }
 }
 
 class Search : public ::testing::Test {
