@@ -21,8 +21,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace talvern {
 
 namespace {
@@ -121,19 +119,16 @@ void TForm1::installCardViews() {
 
     // The Users page's line about the holder's newest lost card, under the user's boxes.
     if (QWidget* panel = findChild<QWidget*>(QStringLiteral("Panel2"))) {
-        // On the page rather than in the panel, so that the line may run on past the panel's edge up
-        // to the card buttons: the panel alone cuts a line with a date and two duplicate numbers.
-        QWidget* page = panel->parentWidget();
-        views.lostCard = new QLabel(page);
+        views.lostCard = new QLabel(panel);
         views.lostCard->setObjectName(QStringLiteral("LostCard"));
         views.lostCard->setAccessibleName(QStringLiteral("Stan zgubionej karty"));
+        // The whole width of the panel under its buttons, in a small type: a line with a date and two
+        // duplicate numbers is cut in the page's own type.
         QFont lineFont = views.lostCard->font();
-        lineFont.setPixelSize(11);
+        lineFont.setPixelSize(10);
         views.lostCard->setFont(lineFont);
-        int right = panel->geometry().right();
-        if (const auto* cardButton = page->findChild<QWidget*>(QStringLiteral("Button3")))
-            right = std::max(right, cardButton->x() - 8);
-        views.lostCard->setGeometry(panel->x() + 12, panel->y() + 194, right - panel->x() - 12, 14);
+        const QRect inside = panel->contentsRect();
+        views.lostCard->setGeometry(inside.left() + 4, 194, inside.width() - 8, 14);
         QPalette red = views.lostCard->palette();
         red.setColor(QPalette::WindowText, QColor(170, 0, 0));
         views.lostCard->setPalette(red);
