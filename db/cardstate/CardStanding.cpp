@@ -2,6 +2,7 @@
 
 #include "StandardTables.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace talvern::cards {
@@ -14,33 +15,19 @@ bool newer(const IssuedCard& a, const IssuedCard& b) {
     return a.row > b.row;
 }
 
-// Every holder's newest card and outstanding lost report, in one pass over the journal.
+// Every holder's newest card and newest lost report, in one pass over the journal.
 std::unordered_map<long, HolderCards> allHolders(const std::vector<IssuedCard>& journal) {
     std::unordered_map<long, HolderCards> holders;
-    // Newest card of each (number, index), to tell whether a lost report was followed by a new card.
-    std::unordered_map<long, std::map<int, long>> newestRowOfIndex;
     for (const IssuedCard& row : journal) {
-        if (row.isHolderCard()) {
-            HolderCards& holder = holders[row.number];
-            if (!holder.newest || newer(row, *holder.newest))
-                holder.newest = row;
-            long& newestRow = newestRowOfIndex[row.number][row.index];
-            newestRow = std::max(newestRow, row.row);
-        } else if (row.isLostReport() && row.number != 0) {
-            HolderCards& holder = holders[row.number];
-            if (!holder.lostReport || newer(row, *holder.lostReport))
-                holder.lostReport = row;
-        }
-    }
-    for (auto& [number, holder] : holders) {
-        if (!holder.lostReport)
+        if (!row.isHolderCard())
             continue;
-        const auto& rows = newestRowOfIndex[number];
-        const auto written = rows.find(holder.lostReport->index);
-        // A card of that INDEX written after the report replaced the lost one.
-        if (written != rows.end() && written->second > holder.lostReport->row)
-            holder.lostReport.reset();
+        HolderCards& holder = holders[row.number];
+        if (!holder.newest || newer(row, *holder.newest))
+            holder.newest = row;
     }
+    // Oldest first: the last report of a holder is the newest.
+    for (LostCard& lost : lostCards(journal))
+        holders[lost.report.number].lost = std::move(lost);
     return holders;
 }
 
@@ -51,6 +38,37 @@ ReaderSet rightsToday(const std::string& group, const GroupRights& groups) {
         return {};
     const auto found = groups.find(group);
     return found == groups.end() ? ReaderSet{} : found->second;
+}
+
+bool replacesLostCard(const IssuedCard& card) {
+    return (card.kind == kind::kUserCard || card.kind == kind::kDuplicate) && card.isHolderCard();
+}
+
+std::vector<LostCard> lostCards(const std::vector<IssuedCard>& rows) {
+    std::vector<const IssuedCard*> order;
+    order.reserve(rows.size());
+    for (const IssuedCard& row : rows)
+        order.push_back(&row);
+    const auto older = [](const IssuedCard* a, const IssuedCard* b) { return a->row < b->row; };
+    if (!std::is_sorted(order.begin(), order.end(), older))
+        std::stable_sort(order.begin(), order.end(), older);
+    // Walked from the newest row back, so that at each report the holder's first replacement after it
+    // is at hand.
+    std::unordered_map<long, const IssuedCard*> nextReplacement;
+    std::vector<LostCard> found;
+    for (auto row = order.rbegin(); row != order.rend(); ++row) {
+        const IssuedCard& card = **row;
+        if (replacesLostCard(card)) {
+            nextReplacement[card.number] = &card;
+        } else if (card.isLostReport() && card.number != 0) {
+            LostCard lost{card, std::nullopt};
+            if (const auto next = nextReplacement.find(card.number); next != nextReplacement.end())
+                lost.replacement = *next->second;
+            found.push_back(std::move(lost));
+        }
+    }
+    std::reverse(found.begin(), found.end());
+    return found;
 }
 
 HolderCards holderCards(const std::vector<IssuedCard>& rows, long number) {
@@ -97,6 +115,8 @@ std::string causeText(RewriteCause cause) {
         return "zmiana czytników grupy";
     case RewriteCause::LackOfAssignment:
         return "bez grupy (Lack of assignment!)";
+    case RewriteCause::Withdrawn:
+        return "uprawnienia usunięte z karty";
     }
     return {};
 }
@@ -113,7 +133,7 @@ std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal
         const HolderCards* holder = found == holders.end() ? nullptr : &found->second;
         CardToRewrite entry;
         entry.user = user;
-        if (holder == nullptr || !holder->newest || holder->newestIsLost()) {
+        if (holder == nullptr || !holder->newest || holder->lostCardOut()) {
             // Nothing to write for a holder whose card would open nothing anyway.
             if (rights.none())
                 continue;
@@ -129,7 +149,11 @@ std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal
         entry.lost = card.access & ~rights;
         if (entry.gained.none() && entry.lost.none())
             continue;
-        if (user.group == db::kLackOfAssignment)
+        // A withdrawal opens nothing whatever the group: the group need not have changed at all. A
+        // no-access card is not such a case: it opened nothing because the group gave nothing then.
+        if (card.kind == kind::kWithdrawal)
+            entry.cause = RewriteCause::Withdrawn;
+        else if (user.group == db::kLackOfAssignment)
             entry.cause = RewriteCause::LackOfAssignment;
         else if (user.group != card.group)
             entry.cause = RewriteCause::GroupChanged;
@@ -149,7 +173,7 @@ int cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<
         if (user.group != group)
             continue;
         const auto found = holders.find(user.number);
-        if (found == holders.end() || !found->second.newest || found->second.newestIsLost())
+        if (found == holders.end() || !found->second.newest || found->second.lostCardOut())
             continue;
         if ((found->second.newest->access & readers).any())
             ++count;

@@ -21,14 +21,29 @@ using GroupRights = std::map<std::string, ReaderSet>;
 // empty group or a name no group bears (such a holder gets a no-access card).
 ReaderSet rightsToday(const std::string& group, const GroupRights& groups);
 
-// A holder's newest card and whether it was reported lost afterwards.
+// A lost-card report and the card that replaced it. One rule for every window and report: a lost
+// card is replaced by the first user card or duplicate written for the same NUMBER after the report
+// (verified, or written while verification was off). A write that failed the read-back or was cut short
+// is no card; a withdrawal or a no-access card gives the holder nothing to use in place of the lost one.
+// A replaced lost card is still out there: readers decide from the card alone.
+struct LostCard {
+    IssuedCard report;                     // the "ZGUBIONA" row
+    std::optional<IssuedCard> replacement; // none while the holder still waits for a new card
+};
+bool replacesLostCard(const IssuedCard& card);
+// Every lost report among rows, oldest first, each with its replacement. Rows may come in any order
+// (their places tell which is newer); one pass over them, however long the journal.
+std::vector<LostCard> lostCards(const std::vector<IssuedCard>& rows);
+
+// A holder's newest card and newest lost report.
 struct HolderCards {
-    std::optional<IssuedCard> newest;     // the newest card written for the holder
-    std::optional<IssuedCard> lostReport; // the newest lost report that no card of its INDEX followed
-    bool newestIsLost() const { return newest && lostReport && lostReport->index == newest->index; }
+    std::optional<IssuedCard> newest; // the newest card written for the holder
+    std::optional<LostCard> lost;     // the newest lost report, with its replacement if there is one
+    // A lost card not yet replaced: the holder has no card of their own, a duplicate is due.
+    bool lostCardOut() const { return lost && !lost->replacement; }
 };
 
-// Rows of one holder (any order, any holder's rows are skipped but number's).
+// Rows of one holder (any order; rows of other holders are skipped).
 HolderCards holderCards(const std::vector<IssuedCard>& rows, long number);
 
 // The card read on the programmer, as the journal knows it.
@@ -45,10 +60,11 @@ ReadCardStanding standingOfReadCard(const std::vector<IssuedCard>& rows, long nu
 
 // Why a holder's card must be written again.
 enum class RewriteCause {
-    NoCard,           // no card written yet (or the newest one was reported lost)
+    NoCard,           // no card written yet, or the holder's lost card is not replaced yet
     GroupChanged,     // the holder is in another group than when the card was written
     ReadersChanged,   // the same group, but its readers changed
     LackOfAssignment, // the holder's group was removed: "Lack of assignment!"
+    Withdrawn,        // the newest card is a withdrawal ("Usuń uprawnienia"): nothing changed in the group
 };
 std::string causeText(RewriteCause cause);
 
@@ -72,7 +88,8 @@ struct CardToRewrite {
 std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
                                           const GroupRights& groups);
 
-// How many holders of group carry a newest card (not reported lost) that opens any of readers.
+// How many holders of group carry a newest card that opens any of readers (a holder whose lost card is
+// not replaced yet has nothing to rewrite).
 int cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
                       const std::string& group, const ReaderSet& readers);
 

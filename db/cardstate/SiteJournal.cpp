@@ -44,4 +44,10 @@ std::vector<IssuedCard> SiteJournal::rowsOf(long number) {
     return rows;
 }
 
+bool lostCardOut(journal::CardJournal& journal, long number) {
+    if (number == 0)
+        return false;
+    return holderCards(SiteJournal(journal).rowsOf(number), number).lostCardOut();
+}
+
 } // namespace talvern::cards

@@ -1,6 +1,7 @@
 #pragma once
 // The site's card journal (karty.dbf) as the card windows read it.
 
+#include "CardStanding.h"
 #include "JournalSource.h"
 
 namespace talvern::journal {
@@ -24,5 +25,8 @@ public:
 private:
     journal::CardJournal& m_journal;
 };
+
+// Whether user number's newest lost card is not replaced yet (HolderCards::lostCardOut).
+bool lostCardOut(journal::CardJournal& journal, long number);
 
 } // namespace talvern::cards

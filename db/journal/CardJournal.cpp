@@ -250,21 +250,4 @@ std::vector<CardJournalRow> CardJournal::rowsOf(std::int64_t number) {
     return out;
 }
 
-bool CardJournal::lostCardOut(std::int64_t number) {
-    if (number == 0) {
-        return false;
-    }
-    const auto rows = rowsOf(number);
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        if (it->kind == JournalKind::kLost) {
-            return true;
-        }
-        // A card that counts as issued ends the lost card's story; a failed attempt does not.
-        if (it->result == JournalResult::kVerified || it->result == JournalResult::kUnverified) {
-            return false;
-        }
-    }
-    return false;
-}
-
 } // namespace talvern::journal

@@ -49,9 +49,6 @@ public:
     CardJournalRow row(std::uint32_t i);
     // Every row of one user NUMBER, oldest first (configuration cards have NUMBER 0).
     std::vector<CardJournalRow> rowsOf(std::int64_t number);
-    // Whether the newest record about user number's cards is a lost card (ZGUBIONA) not yet followed by a
-    // card written for that user.
-    bool lostCardOut(std::int64_t number);
 
     // The current local time as WRITTEN holds it.
     static std::string now();

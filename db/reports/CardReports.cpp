@@ -6,8 +6,6 @@
 #include "SiteRecords.h"
 #include "SiteRights.h"
 
-#include <iterator>
-#include <unordered_map>
 
 namespace talvern::db::reports {
 
@@ -54,22 +52,12 @@ ReportTable LostCards::build(SiteTables& site, int) const {
     table.title = "Zgubione karty";
     table.columns = {"ID", "Imię", "Nazwisko", "Duplikat", "Zgłoszona", "Zastąpiona", "Nowa karta"};
     table.numeric = {true, false, false, true, false, false, false};
-    const std::vector<cards::IssuedCard> rows = journalRows(site);
-    // Walked from the newest row back, so that at each lost report the holder's first card written
-    // after it is at hand (a write that failed is no card): one pass, however long the journal.
-    std::unordered_map<long, const cards::IssuedCard*> nextCard;
-    std::vector<std::vector<std::string>> found;
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        if (row->isHolderCard()) {
-            nextCard[row->number] = &*row;
-        } else if (row->isLostReport()) {
-            const auto next = nextCard.find(row->number);
-            const cards::IssuedCard* replacement = next == nextCard.end() ? nullptr : next->second;
-            found.push_back({std::to_string(row->number), row->surname, row->name, std::to_string(row->index),
-                             row->written, replacement ? "tak" : "nie", replacement ? cardText(*replacement) : ""});
-        }
+    for (const cards::LostCard& lost : cards::lostCards(journalRows(site))) {
+        const cards::IssuedCard& report = lost.report;
+        table.rows.push_back({std::to_string(report.number), report.surname, report.name, std::to_string(report.index),
+                              report.written, lost.replacement ? "tak" : "nie",
+                              lost.replacement ? cardText(*lost.replacement) : ""});
     }
-    table.rows.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
     return table;
 }
 

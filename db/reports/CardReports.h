@@ -17,7 +17,7 @@ public:
 };
 
 // Every lost card recorded, in the order recorded: whose it was, its INDEX, when it was reported and the
-// first card written for the holder since, if any.
+// user card or duplicate that replaced it, if any (the rule of cards::lostCards).
 class LostCards : public Report {
 public:
     std::string caption() const override;

@@ -89,7 +89,7 @@ CardsToRewriteWindow::CardsToRewriteWindow(cards::JournalSource& journal, db::TT
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setAccessibleName(QStringLiteral("Tytuły kolumn"));
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {55, 100, 110, 110, 170, 130, 130, 160};
+    const int widths[] = {55, 100, 110, 110, 200, 130, 130, 160};
     for (int column = 0; column < CardsToRewriteModel::ColumnCount; ++column)
         m_grid->setColumnWidth(column, widths[column]);
 

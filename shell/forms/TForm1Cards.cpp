@@ -33,6 +33,7 @@ struct TForm1::CardViews {
     CardsToRewriteWindow* rewrite = nullptr;
     QLabel* lostCard = nullptr;
     QTimer* lostCardDue = nullptr; // the lost-card line follows the cursor once it settles
+    QPalette lostCardPalette;      // red: a lost card not yet replaced
     db::Subscription usersWatch;
     db::Subscription groupsWatch;
     // The groups as last stored: NAME and rights, in table order, to see what a stored change took away.
@@ -116,36 +117,57 @@ void TForm1::installCardViews() {
         m_form4->showCardStanding(standing, tableIndex);
     };
 
-    // The Users page's line about a lost card still out, under the user's boxes.
+    // The Users page's line about the holder's newest lost card, under the user's boxes.
     if (QWidget* panel = findChild<QWidget*>(QStringLiteral("Panel2"))) {
         views.lostCard = new QLabel(panel);
         views.lostCard->setObjectName(QStringLiteral("LostCard"));
         views.lostCard->setAccessibleName(QStringLiteral("Stan zgubionej karty"));
-        views.lostCard->setGeometry(12, 194, 336, 14);
+        // The whole width of the panel under its buttons, in a small type: a line with a date and two
+        // duplicate numbers is cut in the page's own type.
+        QFont lineFont = views.lostCard->font();
+        lineFont.setPixelSize(10);
+        views.lostCard->setFont(lineFont);
+        const QRect inside = panel->contentsRect();
+        views.lostCard->setGeometry(inside.left() + 4, 194, inside.width() - 8, 14);
         QPalette red = views.lostCard->palette();
         red.setColor(QPalette::WindowText, QColor(170, 0, 0));
         views.lostCard->setPalette(red);
+        views.lostCardPalette = red;
         views.lostCardDue = new QTimer(views.lostCard);
         views.lostCardDue->setSingleShot(true);
         views.lostCardDue->setInterval(0);
         connect(views.lostCardDue, &QTimer::timeout, views.lostCard, [this] {
             QLabel* label = m_cardViews->lostCard;
             QString text;
+            bool replaced = false;
             try {
                 if (!m_table1.isEmpty() && m_table1.state() != db::TTable::State::Insert) {
                     const long number = static_cast<long>(m_table1.fieldByName("NUMBER").asInteger());
                     const cards::HolderCards holder = cards::holderCards(m_cardViews->rows->rowsOf(number), number);
-                    if (holder.lostReport)
+                    if (holder.lostCardOut()) {
                         text = QStringLiteral("Zgubiona karta (duplikat %1) zgłoszona %2")
-                                   .arg(holder.lostReport->index)
-                                   .arg(QString::fromStdString(holder.lostReport->written));
+                                   .arg(holder.lost->report.index)
+                                   .arg(QString::fromStdString(holder.lost->report.written));
+                    } else if (holder.lost) {
+                        // The lost card still opens what it opened: readers decide from the card alone,
+                        // so the line stays, saying which card took its place and when.
+                        replaced = true;
+                        const cards::IssuedCard& replacement = *holder.lost->replacement;
+                        text = QStringLiteral("Zgubiona karta (duplikat %1) zastąpiona duplikatem %2, %3")
+                                   .arg(holder.lost->report.index)
+                                   .arg(replacement.index)
+                                   .arg(QString::fromStdString(replacement.written.substr(0, 10)));
+                    }
                 }
             } catch (const std::exception&) {
                 // Said here rather than in a box at every step through the users; "Historia kart"
                 // shows the journal's error itself.
                 text = QStringLiteral("Dziennika kart nie można odczytać.");
             }
+            // Red while the holder waits for a new card; plain once the lost card is replaced.
+            label->setPalette(replaced ? label->parentWidget()->palette() : m_cardViews->lostCardPalette);
             label->setText(text);
+            label->setToolTip(text);
             label->setAccessibleDescription(text);
             label->setVisible(!text.isEmpty());
         });

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <vector>
 
 namespace talvern::cards {
 namespace {
@@ -115,6 +116,10 @@ TEST(CardsToRewrite, FindsEachCauseWithTheReadersGainedAndLost) {
     site.addUser(7, "Biuro"); // only a failed write: no card
     site.addUser(8, "Hala"); // its card was reported lost
     site.addUser(70000, "Biuro"); // no card can carry the number
+    site.addUser(9, "Magazyn"); // "Usuń uprawnienia" wrote a withdrawal; the group is as it was
+    site.addUser(10, db::kLackOfAssignment); // a no-access card, then put in a group
+    site.addUser(11, "Hala"); // a withdrawal, then moved to another group: still the withdrawal
+    site.addUser(12, db::kLackOfAssignment); // a withdrawal and no rights today: nothing to write
     site.written(1, 0, "Biuro", readers({1, 2}));
     site.written(2, 0, "Biuro", readers({1, 2}));
     site.written(3, 0, "Magazyn", readers({4, 5}));
@@ -122,7 +127,13 @@ TEST(CardsToRewrite, FindsEachCauseWithTheReadersGainedAndLost) {
     site.written(7, 0, "Biuro", readers({1, 2}), journal::JournalKind::kUserCard, journal::JournalResult::kNotVerified);
     site.written(8, 0, "Hala", readers({3}));
     site.lost(8, 0);
+    site.written(9, 0, "Magazyn", readers({4, 5}));
+    site.written(9, 0, "Magazyn", readers({}), journal::JournalKind::kWithdrawal);
+    site.written(10, 0, db::kLackOfAssignment, readers({}), journal::JournalKind::kNoAccess);
+    site.written(11, 2, "Biuro", readers({}), journal::JournalKind::kWithdrawal);
+    site.written(12, 0, db::kLackOfAssignment, readers({}), journal::JournalKind::kWithdrawal);
     site.setUserGroup(2, "Hala");
+    site.setUserGroup(10, "Biuro");
     site.setGroupReader("Magazyn", 5, false);
     site.setGroupReader("Magazyn", 6, true);
     site.setUserGroup(4, db::kLackOfAssignment);
@@ -140,6 +151,9 @@ TEST(CardsToRewrite, FindsEachCauseWithTheReadersGainedAndLost) {
         {5, RewriteCause::NoCard, readers({3}), readers({})},
         {7, RewriteCause::NoCard, readers({1, 2}), readers({})},
         {8, RewriteCause::NoCard, readers({3}), readers({})},
+        {9, RewriteCause::Withdrawn, readers({4, 6}), readers({})},
+        {10, RewriteCause::GroupChanged, readers({1, 2}), readers({})},
+        {11, RewriteCause::Withdrawn, readers({3}), readers({})},
     };
     const auto due = site.due();
     ASSERT_EQ(due.size(), std::size(expected));
@@ -211,16 +225,102 @@ TEST(ReadCardStanding, TellsWhenHowCurrentAndWhetherItStillMatches) {
     site.lost(5, 2);
     EXPECT_TRUE(standingOfReadCard(site.rows.rowsOf(5), 5, 2, 1, 2, today).reportedLost);
     const HolderCards holder = holderCards(site.rows.rowsOf(5), 5);
-    ASSERT_TRUE(holder.lostReport.has_value());
-    EXPECT_EQ(holder.lostReport->index, 2);
-    EXPECT_TRUE(holder.newestIsLost());
+    ASSERT_TRUE(holder.lost.has_value());
+    EXPECT_EQ(holder.lost->report.index, 2);
+    EXPECT_TRUE(holder.lostCardOut());
     // The replacement carries the next INDEX: the holder has a card again, but the lost one is
     // still out there and still shown.
     site.written(5, 3, "Biuro", readers({1, 2}), journal::JournalKind::kDuplicate);
     const HolderCards replaced = holderCards(site.rows.rowsOf(5), 5);
-    EXPECT_FALSE(replaced.newestIsLost());
-    ASSERT_TRUE(replaced.lostReport.has_value());
-    EXPECT_EQ(replaced.lostReport->index, 2);
+    EXPECT_FALSE(replaced.lostCardOut());
+    ASSERT_TRUE(replaced.lost.has_value());
+    EXPECT_EQ(replaced.lost->report.index, 2);
+    ASSERT_TRUE(replaced.lost->replacement.has_value());
+    EXPECT_EQ(replaced.lost->replacement->index, 3);
+    // The card read is still the lost one, whatever replaced it.
+    EXPECT_TRUE(standingOfReadCard(site.rows.rowsOf(5), 5, 2, 1, 3, today).reportedLost);
+}
+
+// When a lost card counts as replaced: the same rule for the lost cards' report, the Users page's
+// line, the list of cards to rewrite and the Groups page's count. Each case is one holder's journal
+// after the report of their card 0 as lost.
+TEST(LostCard, IsReplacedByTheFirstUserCardOrDuplicateWrittenAfterIt) {
+    namespace Kind = journal::JournalKind;
+    namespace Result = journal::JournalResult;
+    struct Write {
+        const char* kind;
+        const char* result;
+        int index;
+        long number = 1;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Write> after; // rows written after the report, in order
+        int replacedBy;           // INDEX of the replacement; -1: the lost card is still out
+    };
+    const Case cases[] = {
+        {"nothing written since", {}, -1},
+        {"a verified duplicate", {{Kind::kDuplicate, Result::kVerified, 1}}, 1},
+        {"a duplicate written with verification off", {{Kind::kDuplicate, Result::kUnverified, 1}}, 1},
+        {"a user card of the same INDEX", {{Kind::kUserCard, Result::kVerified, 0}}, 0},
+        {"a user card of another INDEX", {{Kind::kUserCard, Result::kVerified, 1}}, 1},
+        {"a duplicate that failed its read-back", {{Kind::kDuplicate, Result::kNotVerified, 1}}, -1},
+        {"a duplicate cut short", {{Kind::kDuplicate, Result::kCutShort, 1}}, -1},
+        {"a withdrawal of the same INDEX", {{Kind::kWithdrawal, Result::kVerified, 0}}, -1},
+        {"a no-access card of the same INDEX", {{Kind::kNoAccess, Result::kVerified, 0}}, -1},
+        {"another holder's duplicate", {{Kind::kDuplicate, Result::kVerified, 1, 2}}, -1},
+        {"a configuration card", {{Kind::kConfiguration, Result::kVerified, 0, 0}}, -1},
+        {"a failed write, then a good one",
+         {{Kind::kDuplicate, Result::kNotVerified, 1}, {Kind::kDuplicate, Result::kVerified, 1}},
+         1},
+        {"a withdrawal, then a duplicate",
+         {{Kind::kWithdrawal, Result::kVerified, 0}, {Kind::kDuplicate, Result::kVerified, 1}},
+         1},
+        {"the first of two good cards",
+         {{Kind::kDuplicate, Result::kVerified, 1}, {Kind::kDuplicate, Result::kVerified, 2}},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CardSite site;
+        site.addGroup("Biuro", {1, 2});
+        site.addUser(1, "Biuro");
+        site.addUser(2, "Biuro");
+        site.written(1, 0, "Biuro", readers({1, 2}));
+        site.written(2, 0, "Biuro", readers({1, 2}));
+        site.lost(1, 0);
+        for (const Write& write : c.after) {
+            const bool opens = write.kind == std::string(Kind::kDuplicate) || write.kind == std::string(Kind::kUserCard);
+            site.written(write.number, write.index, "Biuro", opens ? readers({1, 2}) : readers({}), write.kind,
+                         write.result);
+        }
+        const bool out = c.replacedBy < 0;
+
+        // The lost cards' report.
+        const std::vector<LostCard> lost = lostCards(site.rows.allRows());
+        ASSERT_EQ(lost.size(), 1u);
+        EXPECT_EQ(lost[0].report.number, 1);
+        ASSERT_EQ(lost[0].replacement.has_value(), !out);
+        if (!out) {
+            EXPECT_EQ(lost[0].replacement->index, c.replacedBy);
+            EXPECT_GT(lost[0].replacement->row, lost[0].report.row);
+        }
+        // The Users page's line, and the check the program offers.
+        const HolderCards holder = holderCards(site.rows.rowsOf(1), 1);
+        EXPECT_EQ(holder.lostCardOut(), out);
+        EXPECT_EQ(lostCardOut(site.journal, 1), out);
+        // Cards to rewrite: a holder whose lost card is out has no card ("brak karty"); a replaced one
+        // carries a card that matches.
+        const auto due = site.due();
+        ASSERT_EQ(due.size(), out ? 1u : 0u);
+        if (out) {
+            EXPECT_EQ(due[0].user.number, 1);
+            EXPECT_EQ(due[0].cause, RewriteCause::NoCard);
+            EXPECT_EQ(due[0].gained, readers({1, 2}));
+        }
+        // The Groups page's count: a card to rewrite for holder 2, and for holder 1 once replaced.
+        EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({1})), out ? 1 : 2);
+    }
 }
 
 // A site where no card was written has no journal, and nothing in it changes that.

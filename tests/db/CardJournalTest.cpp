@@ -3,6 +3,7 @@
 #include "DbfError.h"
 #include "DbfTable.h"
 #include "ProcessRun.h"
+#include "SiteJournal.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ TEST(CardJournal, SiteWithoutJournalReadsEmptyAndCreatesNothing) {
     EXPECT_FALSE(journal.exists());
     EXPECT_EQ(journal.rowCount(), 0u);
     EXPECT_TRUE(journal.rowsOf(42).empty());
-    EXPECT_FALSE(journal.lostCardOut(42));
+    EXPECT_FALSE(cards::lostCardOut(journal, 42));
     EXPECT_THROW(journal.row(0), dbf::DbfError);
     EXPECT_FALSE(journal.exists());
     struct stat st {};
@@ -113,13 +114,13 @@ TEST(CardJournal, RowsOfOneUserAndLostCardOut) {
     };
     journal.appendMany({card(7, 0, Kind::kUserCard, Result::kVerified), card(8, 0, Kind::kUserCard, Result::kVerified),
                         card(7, 0, Kind::kLost, Result::kReported)});
-    EXPECT_TRUE(journal.lostCardOut(7));
-    EXPECT_FALSE(journal.lostCardOut(8));
+    EXPECT_TRUE(cards::lostCardOut(journal, 7));
+    EXPECT_FALSE(cards::lostCardOut(journal, 8));
     // A failed replacement leaves the lost card out; a verified one ends it.
     journal.append(card(7, 1, Kind::kDuplicate, Result::kNotVerified));
-    EXPECT_TRUE(journal.lostCardOut(7));
+    EXPECT_TRUE(cards::lostCardOut(journal, 7));
     journal.append(card(7, 1, Kind::kDuplicate, Result::kVerified));
-    EXPECT_FALSE(journal.lostCardOut(7));
+    EXPECT_FALSE(cards::lostCardOut(journal, 7));
     const auto rows = journal.rowsOf(7);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[1].kind, Kind::kLost);

@@ -234,6 +234,12 @@ TEST_F(CardReports, LostCardsTellWhetherACardWasWrittenSince) {
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1][5], "tak");
     EXPECT_EQ(rows[2], (std::vector<std::string>{"7", "Jan", "Kowalski", "1", "2026-03-07 15:00:00", "nie", ""}));
+    // "Usuń uprawnienia" written since gives the holder no card to use: still no replacement.
+    journal::CardJournalRow withdrawal = m_journal.row(8);
+    withdrawal.written = "2026-03-07 16:00:00";
+    withdrawal.kind = journal::JournalKind::kWithdrawal;
+    m_journal.append(withdrawal);
+    EXPECT_EQ(run(LostCards()).rows[2][5], "nie");
 }
 
 TEST_F(Reports, CardReportsReadNoJournalIntoBeing) {

@@ -4,6 +4,7 @@
 
 #include "CardAccessHex.h"
 #include "CardJournal.h"
+#include "SiteJournal.h"
 #include "TForm4.h"
 #include "card/AccessBlocks.h"
 #include "card/CardWrite.h"
@@ -271,11 +272,12 @@ private slots:
         TForm1& form = site.start(QStringLiteral("5"));
         QVERIFY(site.connect());
         form.Table1().first();
-        QVERIFY(!form.cardJournal().lostCardOut(42));
+        QVERIFY(!cards::lostCardOut(form.cardJournal(), 42));
         site.click("ButtonLost");
         QCOMPARE(titles(site.messages), QStringList{QStringLiteral("Zgubiona karta")});
         QVERIFY(site.control<QCheckBox>("CBox2")->isChecked());
-        QVERIFY(form.cardJournal().lostCardOut(42));
+        QVERIFY(cards::lostCardOut(form.cardJournal(), 42));
+        QTRY_VERIFY(form.lostCardLabel()->text().startsWith(QStringLiteral("Zgubiona karta (duplikat 3) zgłoszona ")));
         CardJournalRow lost = userRow(Kind::kLost, 42, 3, "Nowak", "Staff", {}, Result::kReported,
                                       journal::JournalMode::kUser);
         lost.access.clear();
@@ -283,7 +285,11 @@ private slots:
 
         site.click("Button4");
         QCOMPARE(site.simulator->card(), card::cardImage({42, 70000, 4}, access({3})));
-        QVERIFY(!form.cardJournal().lostCardOut(42));
+        QVERIFY(!cards::lostCardOut(form.cardJournal(), 42));
+        form.Table1().first();
+        const std::string written = form.cardJournal().row(form.cardJournal().rowCount() - 1).written;
+        QTRY_COMPARE(form.lostCardLabel()->text(), QStringLiteral("Zgubiona karta (duplikat 3) zastąpiona duplikatem 4, %1")
+                                                       .arg(QString::fromStdString(written.substr(0, 10))));
         // Read back: the replacement is the holder's current duplicate.
         site.click("Button2");
         QTRY_VERIFY_WITH_TIMEOUT(form.Form4()->isVisible(), 5000);

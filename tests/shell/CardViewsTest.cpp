@@ -120,6 +120,9 @@ private slots:
             auto lost = card(2, journal::JournalKind::kLost, journal::JournalResult::kReported, "");
             lost.written = "2026-05-06 07:08:09";
             journal.append(lost);
+            // "Usuń uprawnienia" on a card of the same INDEX gives the holder no card to use.
+            journal.append(card(2, journal::JournalKind::kWithdrawal, journal::JournalResult::kVerified,
+                                "000000000000000000000000"));
         }
         TForm1& form = site.start();
         unlock(form);
@@ -130,6 +133,25 @@ private slots:
         QVERIFY(form.Table1().locate("NUMBER", "2", false));
         QTRY_COMPARE(line->text(), QStringLiteral("Zgubiona karta (duplikat 0) zgłoszona 2026-05-06 07:08:09"));
         QCOMPARE(line->accessibleName(), QStringLiteral("Stan zgubionej karty"));
+        const QColor waiting = line->palette().color(QPalette::WindowText);
+
+        // The duplicate written: the line says what replaced the lost card, which is still out there.
+        auto duplicate = card(2, journal::JournalKind::kDuplicate, journal::JournalResult::kVerified,
+                              "C00000000000000000000000");
+        duplicate.index = 1;
+        duplicate.written = "2026-05-08 10:00:00";
+        form.cardJournal().append(duplicate);
+        QVERIFY(form.Table1().locate("NUMBER", "1", false));
+        QTRY_VERIFY(line->text().isEmpty());
+        QVERIFY(form.Table1().locate("NUMBER", "2", false));
+        QTRY_COMPARE(line->text(), QStringLiteral("Zgubiona karta (duplikat 0) zastąpiona duplikatem 1, 2026-05-08"));
+        QVERIFY(line->palette().color(QPalette::WindowText) != waiting);
+        // Either line fits its place on the page, two-digit duplicate numbers included.
+        for (const QString& longest : {QStringLiteral("Zgubiona karta (duplikat 14) zgłoszona 2026-05-06 07:08:09"),
+                                       QStringLiteral("Zgubiona karta (duplikat 14) zastąpiona duplikatem 15, 2026-05-08")}) {
+            const int width = line->fontMetrics().horizontalAdvance(longest);
+            QVERIFY2(width <= line->width(), qPrintable(QStringLiteral("%1: %2 > %3").arg(longest).arg(width).arg(line->width())));
+        }
         QVERIFY(site.messages.empty());
     }
 

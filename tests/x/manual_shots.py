@@ -2,8 +2,9 @@
 """The pictures of the operator's manual (docs/manual/img), taken from the real program in a real
 X server as an operator works it: the locked window, a wrong password, the four pages, the Edit,
 Port and Help menus, the status line with the link up, a card being written (the transfer window), a card
-read back (the card information window), a new system code written and the configuration card for
-readers that still carry the old one, the About window and the Settings page of user mode.
+read back (the card information window), the "Karty" menu's two windows over a card journal, a new system
+code written and the configuration card for readers that still carry the old one, the About window and the
+Settings page of user mode.
 
     run-x.sh BUILD_DIR manual_shots.py [OUTPUT_DIR]      (e.g. build docs/manual/img)
 
@@ -21,13 +22,14 @@ import gi
 gi.require_version("Gdk", "3.0")
 from gi.repository import Gdk  # noqa: E402
 
-from xsite import (SCRATCH, Failure, Program, Simulator, click, connect_programmer, key, prepare_site,  # noqa: E402
-                   run, select_user, show_page, showing, wait_for)
+from xsite import (SCRATCH, SITE, TABLE_TOOL, Failure, Program, Simulator, click, connect_programmer, key,  # noqa: E402
+                   prepare_site, run, select_user, show_page, showing, wait_for)
 
 PICTURES = ("logowanie", "zle-haslo", "osoby", "grupy", "czytniki", "ustawienia", "menu-edycja", "menu-pomoc",
             "menu-port",
-            "brak-polaczenia", "polaczono", "transfer", "karta-informacje", "kod-zapisany", "karta-konfiguracyjna",
-            "o-programie", "ustawienia-uzytkownik")
+            "brak-polaczenia", "polaczono", "transfer", "karta-informacje", "historia-kart",
+            "karty-do-przeprogramowania", "kod-zapisany", "karta-konfiguracyjna", "o-programie",
+            "ustawienia-uzytkownik")
 
 # A small site: three groups, four readers, five users (one whose group was removed).
 GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
@@ -47,6 +49,61 @@ USERS = ("NUMBER,SURNAME,NAME,GROUP,INDEX,INFO\n"
          "3,Łucja,Wiśniewska,Serwis,0,\n"
          "4,Piotr,Zieliński,Magazyn,0,\n"
          "5,Ewa,Lewandowska,Lack of assignment!,2,Grupa usunięta\n")
+
+
+
+def access(readers):
+    """The card journal's ACCESS text of a set of readers: reader r is bit 0x80 >> ((r-1) % 8) of
+    byte (r-1) // 8."""
+    bits = bytearray(12)
+    for reader in readers:
+        bits[(reader - 1) // 8] |= 0x80 >> ((reader - 1) % 8)
+    return bits.hex().upper()
+
+
+# The cards written before the pictures: one that still matches, a lost card replaced by a duplicate
+# (after one write that did not verify), a user moved to another group, a group that gained a reader,
+# a holder whose group was removed, and a configuration card.
+JOURNAL_FIELDS = ("WRITTEN C(19); KIND C(12); OPTION C(30); NUMBER N(6,0); INDEX N(2,0); SYSCODE N(8,0); "
+                  "SURNAME C(30); NAME C(30); GROUP C(30); ACCESS C(24); READER N(3,0); RSETTINGS C(60); "
+                  "RESULT C(12); MODE C(5)")
+ADMINISTRACJA = access({1, 2, 3, 4, 5, 6, 7, 8, 13, 14, 25})
+MAGAZYN = access({2, 3, 26, 27})
+JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,READER,RSETTINGS,RESULT,MODE\n"
+           f"2026-03-02 08:00:00,UZYTKOWNIK,,1,0,1,Anna,Kowalska,Administracja,{ADMINISTRACJA},0,,ZWERYF,ADMIN\n"
+           f"2026-03-02 08:05:00,UZYTKOWNIK,,2,0,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           f"2026-03-02 08:10:00,UZYTKOWNIK,,3,0,1,Łucja,Wiśniewska,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           f"2026-03-02 08:15:00,UZYTKOWNIK,,4,0,1,Piotr,Zieliński,Magazyn,{access({2, 3, 26})},0,,ZWERYF,ADMIN\n"
+           f"2026-03-02 08:20:00,DUPLIKAT,,5,2,1,Ewa,Lewandowska,Kadry,{access({1, 2})},0,,ZWERYF,ADMIN\n"
+           "2026-03-05 14:30:00,ZGUBIONA,,2,0,1,Józef,Nowak,Magazyn,,0,,ZGLOSZONA,UZYTK\n"
+           f"2026-03-06 09:00:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,BLAD WERYF,ADMIN\n"
+           f"2026-03-06 09:01:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
+           "2026-03-07 10:00:00,KONFIG,Fabrycznie nowy,0,0,1,,,,,25,\"kod 1, czas 3 s, PROX\",ZWERYF,ADMIN\n")
+
+
+def write_card_journal():
+    """karty.dbf as the program keeps it: created empty by Python's dbf module, the rows appended by
+    the table tool."""
+    import dbf
+    dbf.Table(os.path.join(SITE, "karty.dbf"), JOURNAL_FIELDS, dbf_type="db3", codepage="cp1250").close()
+    rows = os.path.join(SCRATCH, "karty.csv")
+    with open(rows, "w", encoding="utf-8") as file:
+        file.write(JOURNAL)
+    subprocess.run([TABLE_TOOL, "import", "--csv", rows, os.path.join(SITE, "karty.dbf")], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def shoot_card_window(program, window, folder, name, item):
+    """Opens "Karty" → item, shoots the window of that title and closes it."""
+    click(menu_bar_item(window, "Karty"))
+    click(wait_for(lambda: next((n for n in program.app().findChildren(
+        lambda n: n.name == item and n.roleName == "menu item" and n.parent.roleName != "menu bar")
+        if n.showing), None), f"the menu item {item}"))
+    opened = wait_for(lambda: next((w for w in program.app().children if w.name == item and w.showing), None),
+                      f"the window {item}")
+    cut_node(folder, name, opened)
+    click(opened.child(name="Zamknij", roleName="push button"))
+    wait_for(lambda: not opened.showing, f"the window {item} closed")
 
 
 def cut(folder, name, x, y, width, height):
@@ -144,6 +201,7 @@ def main():
     folder = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(SCRATCH, "shots")
     os.makedirs(folder, exist_ok=True)
     prepare_site({"grupa.dbf": GROUPS, "sprzet.dbf": READERS, "osoby.dbf": USERS})
+    write_card_journal()
     simulator = Simulator(1)
     program = Program()
     try:
@@ -213,6 +271,10 @@ def main():
         cut_node(folder, "karta-informacje", card)
         click(card.child(name="Zamknij", roleName="push button"))
         wait_for(lambda: not card.showing, "the card information window closed")
+
+        # The card journal: Anna's card just written on top of the cards written before.
+        shoot_card_window(program, window, folder, "historia-kart", "Historia kart")
+        shoot_card_window(program, window, folder, "karty-do-przeprogramowania", "Karty do przeprogramowania")
 
         # The site moves to a new system code; the readers still carry the old one, which the
         # configuration card for a changed code names.

@@ -11,8 +11,9 @@ on a new site.
   niesprawdzona" asks to lay the card flat and write again; "Zapisz ponownie" writes it again, and
   the card is then right and counted.
 - No card on the programmer: asked again, "Anuluj": nothing counted, the same user stays current.
-- "Zgubiona karta": a box says the lost card is recorded, the duplicate option is ticked, and the next
-  "Programuj" writes the replacement with the next duplicate index, verified.
+- "Zgubiona karta": a box says the lost card is recorded, the duplicate option is ticked, the Users
+  page's line says the lost card is out, and the next "Programuj" writes the replacement with the next
+  duplicate index, verified; back on that user, the line names the duplicate that replaced it.
 
     run-x.sh BUILD_DIR verified_writes.py
 """
@@ -114,11 +115,18 @@ def main():
         wait_for(lambda: duplicate.checked, "the duplicate ticked by the lost card")
         if journal()[-1]["KIND"] != "ZGUBIONA" or int(journal()[-1]["INDEX"]) != 3:
             raise Failure(f"the lost card's row is {journal()[-1]}")
+        line = showing(window, "Stan zgubionej karty", "label")
+        wait_for(lambda: (line.description or "").startswith("Zgubiona karta (duplikat 3) zgłoszona "),
+                 "the line saying the lost card is out")
         program_card()
         wait_for(lambda: "user 2, system code 1, duplicate 4" in simulator.card(), "the replacement card")
         wait_for(lambda: next(u for u in users_on_disk() if u["NUMBER"] == 2)["INDEX"] == 4, "the duplicate counted")
         if journal()[-1]["KIND"] != "DUPLIKAT" or journal()[-1]["RESULT"] != "ZWERYF":
             raise Failure(f"the replacement's row is {journal()[-1]}")
+        # "Programuj" moved on to the next user; back on this one the line names the replacement.
+        select_user(window, 2)
+        replaced = "Zgubiona karta (duplikat 3) zastąpiona duplikatem 4, " + journal()[-1]["WRITTEN"][:10]
+        wait_for(lambda: (line.description or "") == replaced, f"the line {replaced!r}")
         print("ok: a lost card replaced by a verified duplicate", flush=True)
         return 0
     except Failure:
