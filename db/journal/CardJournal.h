@@ -2,6 +2,7 @@
 
 #include "CardJournalRow.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 namespace talvern::dbf {
 class DbfTable;
+struct FieldDef;
 struct FieldSpec;
 } // namespace talvern::dbf
 
@@ -65,8 +67,14 @@ private:
     std::string recordFor(const CardJournalRow& row) const;
     CardJournalRow rowFrom(std::string_view record) const;
 
+    const dbf::FieldDef& field(std::size_t which) const;
+
     std::string m_directory;
     std::unique_ptr<dbf::DbfTable> m_table;
+    // Where each journal field (in the order of fields()) lies in the table, found once when it is opened:
+    // a table another program wrote may hold the fields in another order or with more beside them.
+    static constexpr std::size_t kFieldCount = 14;
+    std::array<std::size_t, kFieldCount> m_position{};
 };
 
 } // namespace talvern::journal

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -133,6 +134,47 @@ TEST(CardJournal, AnotherTableUnderTheNameIsRefused) {
     CardJournal journal(site.path());
     EXPECT_TRUE(journal.exists());
     EXPECT_THROW(journal.rowCount(), dbf::DbfError);
+}
+
+// Another program may rebuild the journal with its fields in another order and one of its own beside
+// them: each value still goes to and comes from the field of its name.
+TEST(CardJournal, FieldsInAnotherOrderAreFoundByName) {
+    TempDir site;
+    std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+    std::reverse(fields.begin(), fields.end());
+    fields.insert(fields.begin() + 3, {"REMARK", 'C', 7});
+    dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+    {
+        CardJournal journal(site.path());
+        journal.append(userCard());
+        journal.append(configurationCard());
+        ASSERT_EQ(journal.rowCount(), 2u);
+        EXPECT_EQ(journal.row(0), userCard());
+        EXPECT_EQ(journal.row(1), configurationCard());
+        ASSERT_EQ(journal.rowsOf(65535).size(), 1u);
+        EXPECT_EQ(journal.rowsOf(65535)[0], userCard());
+    }
+    dbf::DbfTable table(site.file("karty.dbf"), dbf::DbfTable::Mode::ReadOnly);
+    const std::string_view record = table.record(0);
+    EXPECT_EQ(table.text(table.findField("SURNAME"), record), userCard().surname);
+    EXPECT_EQ(table.text(table.findField("NUMBER"), record), "65535");
+    EXPECT_EQ(table.text(table.findField("REMARK"), record), "");
+}
+
+// A text field rebuilt as a number cannot take a holder's name: the write says so rather than
+// trying for ever, and the journal keeps what it had.
+TEST(CardJournal, TextFieldOfAnotherTypeGivesAnError) {
+    TempDir site;
+    std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+    for (auto& field : fields) {
+        if (field.name == "SURNAME") {
+            field = {"SURNAME", 'N', 10};
+        }
+    }
+    dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+    CardJournal journal(site.path());
+    EXPECT_THROW(journal.append(userCard()), dbf::DbfError);
+    EXPECT_EQ(journal.rowCount(), 0u);
 }
 
 TEST(CardAccessHex, BitOrderIsTheCardsAndBadTextGivesNothing) {
