@@ -98,6 +98,7 @@ CardJournal::~CardJournal() = default;
 
 void CardJournal::close() {
     m_table.reset();
+    m_numbers.clear();
 }
 
 std::vector<dbf::FieldSpec> CardJournal::fields() {
@@ -246,20 +247,38 @@ std::vector<CardJournalRow> CardJournal::rowsOf(std::int64_t number) {
     if (!open(false)) {
         return out;
     }
-    const auto& f = field(Number);
-    const std::string wanted = dbf::FieldCodec::fromInteger(f, number);
     const std::uint32_t count = m_table->recordCount();
-    const std::size_t length = m_table->recordLength();
-    for (std::uint32_t i = 0; i < count;) {
-        const std::string_view records = m_table->recordsFrom(i);
-        for (std::size_t at = 0; at + length <= records.size() && i < count; at += length, ++i) {
-            const std::string_view record = records.substr(at, length);
-            if (!dbf::DbfTable::isDeleted(record) && record.substr(f.offset, f.length) == wanted) {
-                out.push_back(rowFrom(record));
-            }
+    learnNumbers(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (m_numbers[i] == number) {
+            out.push_back(rowFrom(m_table->record(i)));
         }
     }
     return out;
+}
+
+void CardJournal::learnNumbers(std::uint32_t count) {
+    if (m_numbers.size() > count) {
+        m_numbers.clear(); // fewer rows than learnt: another journal
+    }
+    m_numbers.reserve(count);
+    const auto& f = field(Number);
+    const std::size_t length = m_table->recordLength();
+    for (std::uint32_t i = static_cast<std::uint32_t>(m_numbers.size()); i < count;) {
+        const std::string_view records = m_table->recordsFrom(i);
+        for (std::size_t at = 0; at + length <= records.size() && i < count; at += length, ++i) {
+            const std::string_view record = records.substr(at, length);
+            std::int64_t value = kDeletedRow;
+            if (!dbf::DbfTable::isDeleted(record)) {
+                try {
+                    value = dbf::FieldCodec::toInteger(f, record.substr(f.offset, f.length), m_table->codePage());
+                } catch (const dbf::DbfError&) {
+                    value = 0; // as row() reads it
+                }
+            }
+            m_numbers.push_back(value);
+        }
+    }
 }
 
 bool CardJournal::lostCardOut(std::int64_t number) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +69,8 @@ private:
     CardJournalRow rowFrom(std::string_view record) const;
 
     const dbf::FieldDef& field(std::size_t which) const;
+    // Reads the NUMBER of the rows not yet learnt, up to count.
+    void learnNumbers(std::uint32_t count);
 
     std::string m_directory;
     std::unique_ptr<dbf::DbfTable> m_table;
@@ -75,6 +78,11 @@ private:
     // a table another program wrote may hold the fields in another order or with more beside them.
     static constexpr std::size_t kFieldCount = 14;
     std::array<std::size_t, kFieldCount> m_position{};
+    // The NUMBER of each row by place (kDeletedRow for a deleted one), learnt once: finding one holder's
+    // rows, as the Users page does at every step, then reads only that holder's rows. Nothing else writes
+    // the table while it is open (it is locked), and rows are only ever added.
+    static constexpr std::int64_t kDeletedRow = std::numeric_limits<std::int64_t>::min();
+    std::vector<std::int64_t> m_numbers;
 };
 
 } // namespace talvern::journal

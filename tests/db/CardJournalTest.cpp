@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -126,6 +127,32 @@ TEST(CardJournal, RowsOfOneUserAndLostCardOut) {
     EXPECT_EQ(rows[1].kind, Kind::kLost);
     EXPECT_EQ(rows[3].index, 1);
     EXPECT_EQ(journal.rowsOf(8).size(), 1u);
+}
+
+// A restore puts another journal in place while the program runs: after close() a holder's rows come
+// from the file that is there now, not from what was learnt of the old one.
+TEST(CardJournal, RowsOfAHolderComeFromTheJournalReplacedAfterClose) {
+    TempDir site;
+    TempDir other;
+    auto card = [](std::int64_t number) {
+        CardJournalRow row = userCard();
+        row.number = number;
+        return row;
+    };
+    CardJournal(other.path()).appendMany({card(8), card(7)});
+    CardJournal journal(site.path());
+    journal.appendMany({card(7), card(8)});
+    ASSERT_EQ(journal.rowsOf(7).size(), 1u);
+    journal.close();
+    ASSERT_EQ(std::rename(other.file("karty.dbf").c_str(), site.file("karty.dbf").c_str()), 0);
+    journal.append(card(7));
+    for (const std::int64_t number : {7, 8}) {
+        const auto rows = journal.rowsOf(number);
+        EXPECT_EQ(rows.size(), number == 7 ? 2u : 1u);
+        for (const CardJournalRow& row : rows) {
+            EXPECT_EQ(row.number, number);
+        }
+    }
 }
 
 TEST(CardJournal, AnotherTableUnderTheNameIsRefused) {
