@@ -5,22 +5,22 @@
 
 namespace talvern::cards {
 
-IssuedCard fromJournalRow(const journal::CardJournalRow& row, long place) {
+IssuedCard fromJournalRow(journal::CardJournalRow row, long place) {
     IssuedCard card;
     card.row = place;
-    card.written = row.written;
-    card.kind = row.kind;
-    card.option = row.option;
+    card.written = std::move(row.written);
+    card.kind = std::move(row.kind);
+    card.option = std::move(row.option);
     card.number = static_cast<long>(row.number);
     card.index = row.index;
     card.systemCode = static_cast<long>(row.sysCode);
-    card.surname = row.surname;
-    card.name = row.name;
-    card.group = row.group;
+    card.surname = std::move(row.surname);
+    card.name = std::move(row.name);
+    card.group = std::move(row.group);
     // Access text that is not 24 hex digits (empty for a lost-card row) opens nothing.
     card.access = journal::CardAccessHex::toBits(row.access).value_or(ReaderSet{});
-    card.result = row.result;
-    card.mode = row.mode;
+    card.result = std::move(row.result);
+    card.mode = std::move(row.mode);
     return card;
 }
 
@@ -39,8 +39,8 @@ IssuedCard SiteJournal::row(long place) {
 std::vector<IssuedCard> SiteJournal::rowsOf(long number) {
     std::vector<IssuedCard> rows;
     long place = 0;
-    for (const journal::CardJournalRow& row : m_journal.rowsOf(number))
-        rows.push_back(fromJournalRow(row, place++));
+    for (journal::CardJournalRow& row : m_journal.rowsOf(number))
+        rows.push_back(fromJournalRow(std::move(row), place++));
     return rows;
 }
 

@@ -11,7 +11,7 @@ struct CardJournalRow;
 
 namespace talvern::cards {
 
-IssuedCard fromJournalRow(const journal::CardJournalRow& row, long place);
+IssuedCard fromJournalRow(journal::CardJournalRow row, long place);
 
 class SiteJournal : public JournalSource {
 public:

@@ -15,7 +15,8 @@ namespace talvern::journal {
 namespace {
 
 // Field positions, in the order of CardJournal::fields().
-enum Field { Written, Kind, Option, Number, Index, SysCode, Surname, Name, Group, Access, Reader, RSettings, Result, Mode };
+enum Field { Written, Kind, Option, Number, Index, SysCode, Surname, Name, Group, Access, Reader, RSettings, Result, Mode,
+             FieldCount };
 
 // A new journal's folder entry must be on the disk before a row counts as kept.
 void syncDirectory(const std::string& directory) {
@@ -75,6 +76,12 @@ std::string fitText(const dbf::FieldDef& field, const std::string& text, const d
             }
             shorter.resize(end);
         }
+        if (replaced && shorter == value) {
+            // Not even '?' fits: the field is not text (a journal another program rebuilt with other types).
+            throw dbf::DbfError("Field " + field.name + " of karty.dbf cannot hold the text \"" + text + "\"",
+                                "Pole " + field.name + " dziennika kart karty.dbf nie może przechować tekstu „" + text +
+                                    "”.");
+        }
         value = shorter;
     }
 }
@@ -91,6 +98,7 @@ CardJournal::~CardJournal() = default;
 
 void CardJournal::close() {
     m_table.reset();
+    m_numbers.clear();
 }
 
 std::vector<dbf::FieldSpec> CardJournal::fields() {
@@ -121,10 +129,15 @@ bool CardJournal::open(bool create) {
         created = true;
     }
     auto table = std::make_unique<dbf::DbfTable>(path(), dbf::DbfTable::Mode::ReadWrite);
-    for (const auto& spec : fields()) {
-        if (table->findField(spec.name) < 0) {
-            throw dbf::DbfError("Table " + table->name() + " is not a card journal (it has no field " + spec.name + ")");
+    static_assert(FieldCount == kFieldCount);
+    const auto specs = fields();
+    for (std::size_t which = 0; which < specs.size(); ++which) {
+        const int position = table->findField(specs[which].name);
+        if (position < 0) {
+            throw dbf::DbfError("Table " + table->name() + " is not a card journal (it has no field " +
+                                specs[which].name + ")");
         }
+        m_position[which] = static_cast<std::size_t>(position);
     }
     table->setSyncPolicy(dbf::SyncPolicy::OnClose);
     m_table = std::move(table);
@@ -147,12 +160,10 @@ std::string CardJournal::recordFor(const CardJournalRow& row) const {
     std::string record = m_table->blankRecord();
     const auto& codePage = m_table->codePage();
     auto put = [&](Field which, const std::string& bytes) {
-        const auto& f = m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
+        const auto& f = field(which);
         record.replace(f.offset, f.length, bytes);
     };
-    auto def = [&](Field which) -> const dbf::FieldDef& {
-        return m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
-    };
+    auto def = [&](Field which) -> const dbf::FieldDef& { return field(which); };
     auto text = [&](Field which, const std::string& value) { put(which, fitText(def(which), value, codePage)); };
     auto number = [&](Field which, std::int64_t value) { put(which, dbf::FieldCodec::fromInteger(def(which), value)); };
     text(Written, row.written.empty() ? now() : row.written);
@@ -172,10 +183,12 @@ std::string CardJournal::recordFor(const CardJournalRow& row) const {
     return record;
 }
 
+const dbf::FieldDef& CardJournal::field(std::size_t which) const {
+    return m_table->fields()[m_position[which]];
+}
+
 CardJournalRow CardJournal::rowFrom(std::string_view record) const {
-    auto def = [&](Field which) -> const dbf::FieldDef& {
-        return m_table->fields()[static_cast<std::size_t>(m_table->findField(fields()[which].name))];
-    };
+    auto def = [&](Field which) -> const dbf::FieldDef& { return field(which); };
     auto raw = [&](Field which) {
         const auto& f = def(which);
         return record.substr(f.offset, f.length);
@@ -234,20 +247,38 @@ std::vector<CardJournalRow> CardJournal::rowsOf(std::int64_t number) {
     if (!open(false)) {
         return out;
     }
-    const auto& f = m_table->fields()[static_cast<std::size_t>(m_table->findField("NUMBER"))];
-    const std::string wanted = dbf::FieldCodec::fromInteger(f, number);
     const std::uint32_t count = m_table->recordCount();
-    const std::size_t length = m_table->recordLength();
-    for (std::uint32_t i = 0; i < count;) {
-        const std::string_view records = m_table->recordsFrom(i);
-        for (std::size_t at = 0; at + length <= records.size() && i < count; at += length, ++i) {
-            const std::string_view record = records.substr(at, length);
-            if (!dbf::DbfTable::isDeleted(record) && record.substr(f.offset, f.length) == wanted) {
-                out.push_back(rowFrom(record));
-            }
+    learnNumbers(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (m_numbers[i] == number) {
+            out.push_back(rowFrom(m_table->record(i)));
         }
     }
     return out;
+}
+
+void CardJournal::learnNumbers(std::uint32_t count) {
+    if (m_numbers.size() > count) {
+        m_numbers.clear(); // fewer rows than learnt: another journal
+    }
+    m_numbers.reserve(count);
+    const auto& f = field(Number);
+    const std::size_t length = m_table->recordLength();
+    for (std::uint32_t i = static_cast<std::uint32_t>(m_numbers.size()); i < count;) {
+        const std::string_view records = m_table->recordsFrom(i);
+        for (std::size_t at = 0; at + length <= records.size() && i < count; at += length, ++i) {
+            const std::string_view record = records.substr(at, length);
+            std::int64_t value = kDeletedRow;
+            if (!dbf::DbfTable::isDeleted(record)) {
+                try {
+                    value = dbf::FieldCodec::toInteger(f, record.substr(f.offset, f.length), m_table->codePage());
+                } catch (const dbf::DbfError&) {
+                    value = 0; // as row() reads it
+                }
+            }
+            m_numbers.push_back(value);
+        }
+    }
 }
 
 } // namespace talvern::journal

@@ -2,13 +2,16 @@
 
 #include "CardJournalRow.h"
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace talvern::dbf {
 class DbfTable;
+struct FieldDef;
 struct FieldSpec;
 } // namespace talvern::dbf
 
@@ -62,8 +65,21 @@ private:
     std::string recordFor(const CardJournalRow& row) const;
     CardJournalRow rowFrom(std::string_view record) const;
 
+    const dbf::FieldDef& field(std::size_t which) const;
+    // Reads the NUMBER of the rows not yet learnt, up to count.
+    void learnNumbers(std::uint32_t count);
+
     std::string m_directory;
     std::unique_ptr<dbf::DbfTable> m_table;
+    // Where each journal field (in the order of fields()) lies in the table, found once when it is opened:
+    // a table another program wrote may hold the fields in another order or with more beside them.
+    static constexpr std::size_t kFieldCount = 14;
+    std::array<std::size_t, kFieldCount> m_position{};
+    // The NUMBER of each row by place (kDeletedRow for a deleted one), learnt once: finding one holder's
+    // rows, as the Users page does at every step, then reads only that holder's rows. Nothing else writes
+    // the table while it is open (it is locked), and rows are only ever added.
+    static constexpr std::int64_t kDeletedRow = std::numeric_limits<std::int64_t>::min();
+    std::vector<std::int64_t> m_numbers;
 };
 
 } // namespace talvern::journal

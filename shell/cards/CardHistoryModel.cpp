@@ -44,12 +44,13 @@ const cards::IssuedCard& CardHistoryModel::cached(long place) const {
             m_blocks.erase(m_blockOrder.front());
             m_blockOrder.erase(m_blockOrder.begin());
         }
-        std::vector<cards::IssuedCard> rows;
         const long first = block * kBlockRows;
         const long end = std::min(m_count, first + kBlockRows);
-        rows.reserve(static_cast<std::size_t>(end - first));
-        for (long at = first; at < end; ++at)
-            rows.push_back(m_journal.row(at));
+        std::vector<cards::IssuedCard> rows(static_cast<std::size_t>(end - first));
+        // Newest first, as the grid shows them: the table's read-ahead then keeps the older blocks the
+        // grid scrolls to next in the same read.
+        for (long at = end; at-- > first;)
+            rows[static_cast<std::size_t>(at - first)] = m_journal.row(at);
         found = m_blocks.emplace(block, std::move(rows)).first;
         m_blockOrder.push_back(block);
     }
@@ -136,16 +137,14 @@ QVariant CardHistoryModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
-bool CardHistoryModel::accepts(const FilterKey& key) const {
-    if (!m_kind.isEmpty() && key.kind != m_kind.toStdString())
+bool CardHistoryModel::accepts(const FilterKey& key, const Wanted& wanted) const {
+    if (!wanted.kind.empty() && key.kind != wanted.kind)
         return false;
     if (m_user.isEmpty())
         return true;
-    bool isNumber = false;
-    const long number = m_user.toLong(&isNumber);
-    if (isNumber)
-        return key.number == number;
-    return key.names.contains(m_user.toLower());
+    if (wanted.number)
+        return key.number == *wanted.number;
+    return key.names.contains(wanted.names);
 }
 
 void CardHistoryModel::extendKeys() {
@@ -172,9 +171,17 @@ void CardHistoryModel::reload() {
     m_matches.reset();
     if (!m_user.isEmpty() || !m_kind.isEmpty()) {
         extendKeys();
+        // What the filter asks for, worked out once rather than for every row.
+        Wanted wanted;
+        wanted.kind = m_kind.toStdString();
+        bool isNumber = false;
+        const long number = m_user.toLong(&isNumber);
+        if (isNumber)
+            wanted.number = number;
+        wanted.names = m_user.toLower();
         std::vector<long> matches;
         for (long place = m_count - 1; place >= 0; --place) {
-            if (accepts(m_keys[static_cast<std::size_t>(place)]))
+            if (accepts(m_keys[static_cast<std::size_t>(place)], wanted))
                 matches.push_back(place);
         }
         m_matches = std::move(matches);

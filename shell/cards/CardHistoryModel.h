@@ -47,7 +47,12 @@ private:
         std::string kind;
         QString names; // first name and surname, lower case
     };
-    bool accepts(const FilterKey& key) const;
+    struct Wanted {
+        std::string kind;           // "" for every kind
+        std::optional<long> number; // the user box holds a number
+        QString names;              // else part of a name, lower case
+    };
+    bool accepts(const FilterKey& key, const Wanted& wanted) const;
     void extendKeys();
 
     cards::JournalSource& m_journal;

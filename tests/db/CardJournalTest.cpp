@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -128,12 +130,79 @@ TEST(CardJournal, RowsOfOneUserAndLostCardOut) {
     EXPECT_EQ(journal.rowsOf(8).size(), 1u);
 }
 
+// A restore puts another journal in place while the program runs: after close() a holder's rows come
+// from the file that is there now, not from what was learnt of the old one.
+TEST(CardJournal, RowsOfAHolderComeFromTheJournalReplacedAfterClose) {
+    TempDir site;
+    TempDir other;
+    auto card = [](std::int64_t number) {
+        CardJournalRow row = userCard();
+        row.number = number;
+        return row;
+    };
+    CardJournal(other.path()).appendMany({card(8), card(7)});
+    CardJournal journal(site.path());
+    journal.appendMany({card(7), card(8)});
+    ASSERT_EQ(journal.rowsOf(7).size(), 1u);
+    journal.close();
+    ASSERT_EQ(std::rename(other.file("karty.dbf").c_str(), site.file("karty.dbf").c_str()), 0);
+    journal.append(card(7));
+    for (const std::int64_t number : {7, 8}) {
+        const auto rows = journal.rowsOf(number);
+        EXPECT_EQ(rows.size(), number == 7 ? 2u : 1u);
+        for (const CardJournalRow& row : rows) {
+            EXPECT_EQ(row.number, number);
+        }
+    }
+}
+
 TEST(CardJournal, AnotherTableUnderTheNameIsRefused) {
     TempDir site;
     dbf::DbfTable::create(site.file("KARTY.DBF"), dbf::TableFormat::DBase3, {{"NAME", 'C', 10}});
     CardJournal journal(site.path());
     EXPECT_TRUE(journal.exists());
     EXPECT_THROW(journal.rowCount(), dbf::DbfError);
+}
+
+// Another program may rebuild the journal with its fields in another order and one of its own beside
+// them: each value still goes to and comes from the field of its name.
+TEST(CardJournal, FieldsInAnotherOrderAreFoundByName) {
+    TempDir site;
+    std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+    std::reverse(fields.begin(), fields.end());
+    fields.insert(fields.begin() + 3, {"REMARK", 'C', 7});
+    dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+    {
+        CardJournal journal(site.path());
+        journal.append(userCard());
+        journal.append(configurationCard());
+        ASSERT_EQ(journal.rowCount(), 2u);
+        EXPECT_EQ(journal.row(0), userCard());
+        EXPECT_EQ(journal.row(1), configurationCard());
+        ASSERT_EQ(journal.rowsOf(65535).size(), 1u);
+        EXPECT_EQ(journal.rowsOf(65535)[0], userCard());
+    }
+    dbf::DbfTable table(site.file("karty.dbf"), dbf::DbfTable::Mode::ReadOnly);
+    const std::string_view record = table.record(0);
+    EXPECT_EQ(table.text(table.findField("SURNAME"), record), userCard().surname);
+    EXPECT_EQ(table.text(table.findField("NUMBER"), record), "65535");
+    EXPECT_EQ(table.text(table.findField("REMARK"), record), "");
+}
+
+// A text field rebuilt as a number cannot take a holder's name: the write says so rather than
+// trying for ever, and the journal keeps what it had.
+TEST(CardJournal, TextFieldOfAnotherTypeGivesAnError) {
+    TempDir site;
+    std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+    for (auto& field : fields) {
+        if (field.name == "SURNAME") {
+            field = {"SURNAME", 'N', 10};
+        }
+    }
+    dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+    CardJournal journal(site.path());
+    EXPECT_THROW(journal.append(userCard()), dbf::DbfError);
+    EXPECT_EQ(journal.rowCount(), 0u);
 }
 
 TEST(CardAccessHex, BitOrderIsTheCardsAndBadTextGivesNothing) {
