@@ -1,5 +1,7 @@
 #include "CardAccessHex.h"
 
+#include <cstdint>
+
 namespace talvern::journal::CardAccessHex {
 namespace {
 
@@ -38,7 +40,9 @@ std::optional<std::bitset<96>> toBits(std::string_view text) {
     if (text.size() != 24) {
         return std::nullopt;
     }
-    std::bitset<96> bits;
+    // Readers 1-64 and 65-96 gathered in two words and set at once: every journal row read goes through
+    // here, and a bit at a time cost more than reading the row.
+    std::uint64_t words[2] = {0, 0};
     for (int byte = 0; byte < 12; ++byte) {
         const int high = digitValue(text[static_cast<std::size_t>(2 * byte)]);
         const int low = digitValue(text[static_cast<std::size_t>(2 * byte + 1)]);
@@ -46,11 +50,14 @@ std::optional<std::bitset<96>> toBits(std::string_view text) {
             return std::nullopt;
         }
         const unsigned value = static_cast<unsigned>(high * 16 + low);
+        // Byte k's top bit stands for reader 8k+1, the lowest bit of its eight in the set.
+        std::uint64_t reversed = 0;
         for (int bit = 0; bit < 8; ++bit) {
-            bits[static_cast<std::size_t>(byte * 8 + bit)] = (value & (0x80u >> bit)) != 0;
+            reversed |= static_cast<std::uint64_t>((value >> (7 - bit)) & 1u) << bit;
         }
+        words[byte / 8] |= reversed << (8 * (byte % 8));
     }
-    return bits;
+    return (std::bitset<96>(words[1]) << 64) | std::bitset<96>(words[0]);
 }
 
 std::vector<int> readers(std::string_view text) {

@@ -152,7 +152,9 @@ void CardHistoryModel::extendKeys() {
         m_keys.clear(); // a journal that shrank is another journal
     m_keys.reserve(static_cast<std::size_t>(m_count));
     for (long place = static_cast<long>(m_keys.size()); place < m_count; ++place) {
-        const cards::IssuedCard& card = cached(place);
+        // Straight from the journal, oldest first: the table reads ahead in that order, and the blocks
+        // kept for the grid stay as they are.
+        const cards::IssuedCard card = m_journal.row(place);
         m_keys.push_back({card.number, card.kind, (text(card.surname) + QLatin1Char('\n') + text(card.name)).toLower()});
     }
 }

@@ -1,12 +1,12 @@
 #include "CardHistoryWindow.h"
 
+#include "CardGrid.h"
 #include "CardHistoryModel.h"
 #include "JournalSource.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,23 +49,8 @@ CardHistoryWindow::CardHistoryWindow(cards::JournalSource& journal, QWidget* par
     auto* all = new QPushButton(QStringLiteral("Pokaż wszystko"), this);
     all->setAccessibleName(QStringLiteral("Pokaż wszystko"));
 
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("HistoryGrid"));
-    m_grid->setAccessibleName(QStringLiteral("Zapisane karty"));
-    m_grid->setModel(m_model);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setWordWrap(false);
-    // Every row has the same height, so the view never measures rows it does not show.
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
-    m_grid->verticalHeader()->hide();
-    m_grid->horizontalHeader()->setAccessibleName(QStringLiteral("Tytuły kolumn"));
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {140, 150, 55, 60, 100, 110, 110, 150, 150, 90};
-    for (int column = 0; column < CardHistoryModel::ColumnCount; ++column)
-        m_grid->setColumnWidth(column, widths[column]);
+    m_grid = makeCardGrid(this, QStringLiteral("HistoryGrid"), QStringLiteral("Zapisane karty"), m_model,
+                          {140, 150, 55, 60, 100, 110, 110, 150, 150, 90});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("HistorySummary"));

@@ -1,11 +1,11 @@
 #include "CardsToRewriteWindow.h"
 
+#include "CardGrid.h"
 #include "JournalSource.h"
 #include "OperatorMessages.h"
 #include "SiteRights.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -76,22 +76,8 @@ CardsToRewriteWindow::CardsToRewriteWindow(cards::JournalSource& journal, db::TT
     setWindowTitle(QStringLiteral("Karty do przeprogramowania"));
     resize(900, 420);
 
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("RewriteGrid"));
-    m_grid->setAccessibleName(QStringLiteral("Użytkownicy do przeprogramowania"));
-    m_grid->setModel(m_model);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setWordWrap(false);
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
-    m_grid->verticalHeader()->hide();
-    m_grid->horizontalHeader()->setAccessibleName(QStringLiteral("Tytuły kolumn"));
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {55, 100, 110, 110, 200, 130, 130, 160};
-    for (int column = 0; column < CardsToRewriteModel::ColumnCount; ++column)
-        m_grid->setColumnWidth(column, widths[column]);
+    m_grid = makeCardGrid(this, QStringLiteral("RewriteGrid"), QStringLiteral("Użytkownicy do przeprogramowania"),
+                          m_model, {55, 100, 110, 110, 200, 130, 130, 160});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("RewriteSummary"));

@@ -1,0 +1,18 @@
+#pragma once
+// The grid of the card windows: read-only rows selected whole, one line each of the same height (so
+// the view never measures rows it does not show), no row numbers, and the given column widths.
+
+#include <QString>
+
+#include <initializer_list>
+
+class QAbstractItemModel;
+class QTableView;
+class QWidget;
+
+namespace talvern {
+
+QTableView* makeCardGrid(QWidget* parent, const QString& objectName, const QString& accessibleName,
+                         QAbstractItemModel* model, std::initializer_list<int> widths);
+
+} // namespace talvern
