@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace talvern {
 
@@ -29,7 +32,10 @@ CardHistoryWindow::CardHistoryWindow(cards::JournalSource& journal, QWidget* par
     : QWidget(parent, Qt::Window), m_journal(journal), m_model(new CardHistoryModel(journal, this)) {
     setObjectName(QStringLiteral("CardHistory"));
     setWindowTitle(QStringLiteral("Historia kart"));
-    resize(900, 520);
+    // Wide enough for every column, the result and the operator mode included, where the screen
+    // allows it; a narrower screen scrolls the grid sideways.
+    const QRect screenArea = screen()->availableGeometry();
+    resize(std::min(1150, screenArea.width()), std::min(520, screenArea.height()));
 
     m_user = new QLineEdit(this);
     m_user->setObjectName(QStringLiteral("HistoryUser"));

@@ -74,6 +74,10 @@ def main():
         if set(shown) != {"Imię2"}:
             raise Failure(f"the filter by user 2 shows the holders {sorted(set(shown))}")
         print(f"ok: the history filtered to user 2: {summary(history, 'Stan dziennika')}", flush=True)
+        # The last column, the operator mode, is in view without scrolling sideways.
+        wait_for(lambda: any(c.showing for c in grid.findChildren(
+            lambda n: n.roleName == "table cell" and n.name in ("administrator", "użytkownik"))),
+            "the operator mode column in view")
         press(control(history, "Pokaż wszystko", "push button"))
         wait_for(lambda: "Wierszy w dzienniku: 200" in summary(history, "Stan dziennika"), "all rows again")
         press(control(history, "Zamknij", "push button"))
