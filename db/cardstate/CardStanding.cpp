@@ -15,16 +15,21 @@ bool newer(const IssuedCard& a, const IssuedCard& b) {
     return a.row > b.row;
 }
 
-// Every holder's newest card and newest lost report, in one pass over the journal.
+// Every holder's newest card and newest lost report, in one pass over the journal. The walk keeps
+// places only; each holder's card is copied once, at the end, not once for every newer row met.
 std::unordered_map<long, HolderCards> allHolders(const std::vector<IssuedCard>& journal) {
-    std::unordered_map<long, HolderCards> holders;
+    std::unordered_map<long, const IssuedCard*> newestOf;
     for (const IssuedCard& row : journal) {
         if (!row.isHolderCard())
             continue;
-        HolderCards& holder = holders[row.number];
-        if (!holder.newest || newer(row, *holder.newest))
-            holder.newest = row;
+        const IssuedCard*& newest = newestOf[row.number];
+        if (newest == nullptr || newer(row, *newest))
+            newest = &row;
     }
+    std::unordered_map<long, HolderCards> holders;
+    holders.reserve(newestOf.size());
+    for (const auto& [number, newest] : newestOf)
+        holders[number].newest = *newest;
     // Oldest first: the last report of a holder is the newest.
     for (LostCard& lost : lostCards(journal))
         holders[lost.report.number].lost = std::move(lost);
