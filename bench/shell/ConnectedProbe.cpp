@@ -4,6 +4,7 @@
 // chosen from the Port menu, as an operator would. Says "connected" on its standard output when
 // the status line shows the connection, then runs its event loop until it is ended.
 
+#include "DisplayChoice.h"
 #include "OperatorMessages.h"
 #include "Program.h"
 
@@ -29,6 +30,7 @@ void whenReady(QObject* context, std::function<bool()> step) {
 } // namespace
 
 int main(int argc, char** argv) {
+    talvern::prepareDisplay(); // as the program entry does
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvern"));
     // A message box would wait for a click that never comes: say it and end instead.

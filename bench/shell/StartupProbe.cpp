@@ -15,6 +15,7 @@
 #include <memory>
 
 #ifdef TALVERN_PROBE
+#include "DisplayChoice.h"
 #include "OperatorMessages.h"
 #include "Pictures.h"
 #include "Program.h"
@@ -64,6 +65,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef TALVERN_PROBE
+    talvern::prepareDisplay(); // as the program entry does
+#endif
     QApplication application(argc, argv);
 #ifdef TALVERN_PROBE
     QApplication::setWindowIcon(talvern::pictures::windowIcon());

@@ -3,6 +3,7 @@
 // operator's site folder (SiteChoice.h). Other arguments are ignored.
 
 #include "DamagedStart.h"
+#include "DisplayChoice.h"
 #include "InfoOptions.h"
 #include "OperatorMessages.h"
 #include "Pictures.h"
@@ -15,6 +16,7 @@
 int main(int argc, char** argv) {
     if (auto code = talvern::handleInfoOptions(argc, argv))
         return *code;
+    talvern::prepareDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talvern"));
     QApplication::setWindowIcon(talvern::pictures::windowIcon());
