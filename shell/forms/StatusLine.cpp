@@ -2,16 +2,21 @@
 
 #include "SpokenText.h"
 
+#include <QBackingStore>
 #include <QEvent>
-#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWindow>
 #include <QStyle>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace talvern {
 
@@ -32,19 +37,20 @@ public:
             return;
         const QString before = m_shown;
         m_shown = text;
-        if (m_drawings.isEmpty() || !isVisible() || size().isEmpty()) {
+        if (m_kept.empty() || !isVisible() || size().isEmpty()) {
             update(); // nothing drawn yet to compare with
             return;
         }
-        // Painted at once rather than asked for: a request would be a posted event, which wakes
-        // the event loop a second time for every frame.
-        if (const QRect changed = changeBetween(before, text); !changed.isEmpty())
-            repaint(changed);
+        // Shown at once rather than asked for: a request would be a posted event, which wakes the
+        // event loop a second time for every frame.
+        const Change change = changeBetween(before, text);
+        if (!change.area.isEmpty() && !copyToWindow(m_kept[change.to].picture, change.area))
+            repaint(change.area);
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        const QImage& picture = drawing(m_shown);
+        const QImage& picture = m_kept[keep(m_shown)].picture;
         const QRect area = event->rect();
         const qreal ratio = picture.devicePixelRatio();
         const QRectF source(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio);
@@ -75,39 +81,60 @@ private:
     // The animation's five frames, the bare connect text and the disconnected one.
     static constexpr int kKept = 8;
 
+    struct Kept {
+        QString text;
+        QImage picture;
+    };
+    struct Change {
+        int to = 0;  // the new text's place among the kept pictures
+        QRect area;  // where its picture differs from the old one's, in the label's coordinates
+    };
+
     void forget() {
-        m_drawings.clear();
-        m_changes.clear();
+        m_kept.clear();
+        for (auto& row : m_changes)
+            row.fill(std::nullopt);
     }
 
-    const QImage& drawing(const QString& text) {
-        const auto found = m_drawings.constFind(text);
-        if (found != m_drawings.constEnd())
-            return *found;
-        if (m_drawings.size() >= kKept)
+    // The place of text's picture among the kept ones, drawn now if it is not kept; a full set is
+    // started anew, so a place found before may no longer hold the same text.
+    int keep(const QString& text) {
+        for (std::size_t at = 0; at < m_kept.size(); ++at) {
+            if (m_kept[at].text == text)
+                return int(at);
+        }
+        if (m_kept.size() >= kKept)
             forget();
         const qreal ratio = devicePixelRatio();
         QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
         picture.setDevicePixelRatio(ratio);
-        picture.fill(palette().color(backgroundRole()));
+        const QColor background = palette().color(backgroundRole());
+        m_opaque = background.alpha() == 255;
+        picture.fill(background);
         QPainter painter(&picture);
         painter.setFont(font()); // a painter on a picture starts with the application's font
         // What QLabel itself does for plain text without margin, indent or frame.
         style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
                               palette(), isEnabled(), text, foregroundRole());
-        return *m_drawings.insert(text, picture);
+        painter.end();
+        m_kept.push_back({text, picture});
+        return int(m_kept.size()) - 1;
     }
 
-    // The smallest rectangle (in the label's coordinates) outside which the two texts' pictures are
-    // the same.
-    QRect changeBetween(const QString& from, const QString& to) {
-        const QString key = from + QChar(0) + to;
-        if (const auto found = m_changes.constFind(key); found != m_changes.constEnd())
-            return *found;
-        if (m_changes.size() >= kKept * kKept)
-            m_changes.clear();
-        const QImage before = drawing(from); // shared copies: drawing() may start the kept set anew
-        const QImage after = drawing(to);
+    // Where the two texts' pictures differ: the smallest rectangle (in the label's coordinates)
+    // outside which they are the same, found once for each pair.
+    Change changeBetween(const QString& from, const QString& to) {
+        int was = keep(from);
+        const int now = keep(to);
+        if (m_kept[std::size_t(was)].text != from) // keeping `to` started the set anew
+            was = keep(from);
+        std::optional<QRect>& known = m_changes[std::size_t(was)][std::size_t(now)];
+        if (!known)
+            known = difference(m_kept[std::size_t(was)].picture, m_kept[std::size_t(now)].picture);
+        return {now, *known};
+    }
+
+    QRect difference(const QImage& before, const QImage& after) const {
         int left = after.width(), right = -1, top = after.height(), bottom = -1;
         for (int y = 0; y < after.height(); ++y) {
             const auto* a = reinterpret_cast<const quint32*>(before.constScanLine(y));
@@ -125,20 +152,70 @@ private:
             top = std::min(top, y);
             bottom = y;
         }
-        QRect changed;
-        if (right >= 0) {
-            const qreal ratio = after.devicePixelRatio();
-            changed = QRectF(left / ratio, top / ratio, (right - left + 1) / ratio, (bottom - top + 1) / ratio)
-                          .toAlignedRect()
-                          .intersected(rect());
+        if (right < 0)
+            return {};
+        const qreal ratio = after.devicePixelRatio();
+        return QRectF(left / ratio, top / ratio, (right - left + 1) / ratio, (bottom - top + 1) / ratio)
+            .toAlignedRect()
+            .intersected(rect());
+    }
+
+    // Copies the changed pixels of the picture straight into the window's backing store and shows
+    // them: what the label's own paint would put there, without the widget painting machinery (a
+    // painter, paint events through the application, the window's repaint bookkeeping), which a tick
+    // after 50 ms of sleep runs from cold caches. Only for a raster store of 32-bit pixels at one
+    // device pixel per pixel, and a label drawn in its window's own backing store; anything else is
+    // left to repaint().
+    bool copyToWindow(const QImage& picture, const QRect& changed) {
+        QWidget* top = window();
+        QBackingStore* store = top->backingStore();
+        if (store == nullptr || top->windowHandle() == nullptr || !top->windowHandle()->isExposed() || !m_opaque ||
+            picture.devicePixelRatio() != 1.0)
+            return false;
+        for (const QWidget* widget = this; widget != top; widget = widget->parentWidget()) {
+            if (widget->internalWinId() != 0) // a native child shows its pixels on its own
+                return false;
         }
-        m_changes.insert(key, changed);
-        return changed;
+        const QRect area = changed.translated(mapTo(top, QPoint()));
+        const QRegion region(area);
+        store->beginPaint(region);
+        QPaintDevice* device = store->paintDevice();
+        auto* target = device != nullptr && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+        const bool copied = target != nullptr && target->devicePixelRatio() == 1.0 && holdsOpaqueArgb(*target) &&
+                            target->rect().contains(area);
+        if (copied) {
+            const std::size_t rowBytes = std::size_t(changed.width()) * 4;
+            uchar* into = target->bits() + qsizetype(area.y()) * target->bytesPerLine() + qsizetype(area.x()) * 4;
+            const uchar* from =
+                picture.constBits() + qsizetype(changed.y()) * picture.bytesPerLine() + qsizetype(changed.x()) * 4;
+            for (int y = 0; y < changed.height(); ++y) {
+                std::memcpy(into, from, rowBytes);
+                into += target->bytesPerLine();
+                from += picture.bytesPerLine();
+            }
+        }
+        store->endPaint();
+        if (copied)
+            store->flush(region);
+        return copied;
+    }
+
+    // Formats in which an opaque pixel is stored as the kept pictures store it (0xffRRGGBB).
+    static bool holdsOpaqueArgb(const QImage& image) {
+        switch (image.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            return true;
+        default:
+            return false;
+        }
     }
 
     QString m_shown;
-    QHash<QString, QImage> m_drawings;
-    QHash<QString, QRect> m_changes;
+    std::vector<Kept> m_kept;
+    std::array<std::array<std::optional<QRect>, kKept>, kKept> m_changes{};
+    bool m_opaque = false; // the pictures cover what is beneath them: they can go straight to the window
 };
 
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent), m_label(new PictureLabel(this)) {

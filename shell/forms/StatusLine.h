@@ -8,10 +8,11 @@
 //  - The label paints its whole area itself (nothing beneath it is repainted), and keeps each text
 //    it has shown as a picture: the animation cycles through a handful of texts, so after the first
 //    round a tick copies a picture instead of laying out and drawing the text again.
-//  - A tick repaints only the pixels in which the new picture differs from the one shown (found once
+//  - A tick shows only the pixels in which the new picture differs from the one shown (found once
 //    for each pair of texts): the animation's frame, not the port's name before it nor the empty
-//    bar after it. It paints them at once, within the timer's tick, instead of posting a request
-//    that would wake the event loop a second time.
+//    bar after it. It copies them straight into the window's backing store and flushes them, within
+//    the timer's tick: no painter, no paint event, no posted request that would wake the event loop
+//    a second time. Where the window's store is not a plain 32-bit picture it repaints them instead.
 //  - What a screen reader is told (the label's text and description) is the state without the
 //    animation, so it changes when the link does, not twenty times a second.
 
