@@ -9,7 +9,9 @@ through the accessibility tree and the X server's keyboard:
   with Python's csv module, the PDF's text (pdftotext) shows the title and the first and last rows;
 - "Zgubione karty" is in the menu but cannot be chosen while the site has no card journal; once a
   journal is there (written here by other dBASE tools), the next look at the menu offers it, and its
-  window lists each lost card with the card written for its holder since, if any.
+  window lists each lost card with the card written for its holder since, if any;
+- on "Grupy", reader 3 taken from "Magazyn" brings up "Karty do przeprogramowania": two cards still
+  open it, one of them Piotr's lost card, which cannot be written again.
 """
 
 import csv
@@ -18,7 +20,7 @@ import shutil
 import subprocess
 import sys
 
-from xsite import (SCRATCH, Failure, Program, click, key, menu_item, prepare_site, run, show_page, showing,
+from xsite import (SCRATCH, Failure, Program, box_text, click, key, menu_item, prepare_site, run, show_page, showing,
                    type_text, wait_for, write_card_journal)
 
 GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
@@ -161,6 +163,29 @@ def main():
         click(lost.child(name="Zamknij", roleName="push button"))
         wait_for(lambda: not lost.showing, "the lost cards' window to close")
         program.expect_alive("after the lost cards were shown")
+
+        # Reader 3 taken from "Magazyn": Józef's duplicate and Piotr's lost card, never replaced, still
+        # open it. The box counts both and names the lost one apart, since it cannot be written again.
+        show_page(window, "Grupy")
+        groups_grid = showing(window, "Grupy", "table")
+        click(wait_for(lambda: next((c for c in groups_grid.children
+                                     if c.roleName == "table cell" and c.name == "Magazyn"), None), "Magazyn"))
+        wait_for(lambda: any(n.showing for n in window.findChildren(
+            lambda n: n.roleName == "text" and n.text == "Magazyn")), "the group Magazyn on the page")
+        click(showing(window, "Edytuj", "check box"))
+        reader = showing(window, "3", "check box")
+        wait_for(lambda: reader.sensitive and reader.checked, "reader 3 of Magazyn, ticked and editable")
+        click(reader)
+        click(showing(window, "Zatwierdź", "check box"))
+        warning = program.wait_box("Karty do przeprogramowania")
+        said = box_text(warning)
+        expected = ("Grupa „Magazyn”: odebrane czytniki 3; karty, które nadal je otwierają: 2 (w tym zgubione, "
+                    "których nie można przeprogramować: 1).\nPrzeprogramuj je: Karty → Karty do przeprogramowania.")
+        if said != expected:
+            raise Failure(f"the box after reader 3 was taken says {said!r}")
+        key("Return")
+        program.wait_no_box()
+        program.expect_alive("after the warning of cards that still open a reader taken away")
     finally:
         program.stop()
     return 0
