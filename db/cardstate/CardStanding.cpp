@@ -170,20 +170,49 @@ std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal
     return due;
 }
 
-int cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
-                      const std::string& group, const ReaderSet& readers) {
+StillOpening cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
+                               const std::string& group, const ReaderSet& readers) {
     const auto holders = allHolders(journal);
-    int count = 0;
+    // The lost card is the one the holder carried when it was reported: the newest card written before
+    // the report. Found in one more pass, only for the group's holders who still wait for a new card.
+    struct LostCardOut {
+        long reportRow;
+        const IssuedCard* card = nullptr;
+    };
+    std::unordered_map<long, LostCardOut> lostOf;
     for (const SiteUser& user : users) {
         if (user.group != group)
             continue;
-        const auto found = holders.find(user.number);
-        if (found == holders.end() || !found->second.newest || found->second.lostCardOut())
-            continue;
-        if ((found->second.newest->access & readers).any())
-            ++count;
+        if (const auto found = holders.find(user.number); found != holders.end() && found->second.lostCardOut())
+            lostOf.emplace(user.number, LostCardOut{found->second.lost->report.row});
     }
-    return count;
+    if (!lostOf.empty()) {
+        for (const IssuedCard& row : journal) {
+            if (!row.isHolderCard())
+                continue;
+            const auto lost = lostOf.find(row.number);
+            if (lost == lostOf.end() || row.row > lost->second.reportRow)
+                continue;
+            if (lost->second.card == nullptr || newer(row, *lost->second.card))
+                lost->second.card = &row;
+        }
+    }
+    StillOpening still;
+    for (const SiteUser& user : users) {
+        if (user.group != group)
+            continue;
+        if (const auto lost = lostOf.find(user.number); lost != lostOf.end()) {
+            if (lost->second.card != nullptr && (lost->second.card->access & readers).any()) {
+                ++still.cards;
+                ++still.lost;
+            }
+            continue;
+        }
+        const auto found = holders.find(user.number);
+        if (found != holders.end() && found->second.newest && (found->second.newest->access & readers).any())
+            ++still.cards;
+    }
+    return still;
 }
 
 } // namespace talvern::cards

@@ -88,9 +88,14 @@ struct CardToRewrite {
 std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
                                           const GroupRights& groups);
 
-// How many holders of group carry a newest card that opens any of readers (a holder whose lost card is
-// not replaced yet has nothing to rewrite).
-int cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
-                      const std::string& group, const ReaderSet& readers);
+// The cards of a group's holders that open any of the readers taken from the group: one per holder,
+// the newest card, or for a holder whose lost card is not replaced yet the lost card, which readers
+// still honour. A replaced lost card is not counted here: its holder's count is that of the replacement.
+struct StillOpening {
+    int cards = 0; // every such card
+    int lost = 0;  // of them, lost cards not replaced yet: not in hand, so they cannot be written again
+};
+StillOpening cardsStillOpening(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
+                               const std::string& group, const ReaderSet& readers);
 
 } // namespace talvern::cards

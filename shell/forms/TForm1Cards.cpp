@@ -221,14 +221,18 @@ void TForm1::installCardViews() {
                         users = cards::siteUsers(m_table1);
                         journal = m_cardViews->rows->allRows();
                     }
-                    const int still = cards::cardsStillOpening(journal, users, now[at].first, taken);
-                    if (still == 0)
+                    const cards::StillOpening still = cards::cardsStillOpening(journal, users, now[at].first, taken);
+                    if (still.cards == 0)
                         continue;
-                    cards += still;
-                    lines << QStringLiteral("Grupa „%1”: odebrane czytniki %2; karty, które nadal je otwierają: %3.")
-                                 .arg(QString::fromStdString(now[at].first))
-                                 .arg(QString::fromStdString(cards::readerList(taken)))
-                                 .arg(still);
+                    cards += still.cards;
+                    // A lost card still opens what it opened, but it is not in hand to be written again.
+                    QString lost;
+                    if (still.lost > 0)
+                        lost = QStringLiteral(" (w tym zgubione, których nie można przeprogramować: %1)").arg(still.lost);
+                    lines << QStringLiteral("Grupa „%1”: odebrane czytniki %2; karty, które nadal je otwierają: %3%4.")
+                                 .arg(QString::fromStdString(now[at].first),
+                                      QString::fromStdString(cards::readerList(taken)),
+                                      QString::number(still.cards), lost);
                 }
                 if (cards > 0) {
                     lines << QStringLiteral("Przeprogramuj je: Karty → Karty do przeprogramowania.");

@@ -179,21 +179,58 @@ TEST(CardsToRewrite, ANewCardEndsTheEntryAFailedWriteDoesNot) {
     site.written(1, 0, "Biuro", readers({1}), journal::JournalKind::kUserCard, journal::JournalResult::kUnverified);
     EXPECT_TRUE(site.due().empty());
     // The Groups page's count: the card just written no longer opens reader 2, the old one is superseded.
-    EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({2})), 0);
+    EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({2})).cards, 0);
 }
 
+// The Groups page's count of cards that still open readers taken from a group. Each holder counts once,
+// with the card readers will see: the newest card, or a lost card while it is not replaced (readers still
+// honour it, and it cannot be written again). A replaced lost card leaves its holder to the replacement.
 TEST(CardsToRewrite, CountsTheCardsThatStillOpenReadersTakenAway) {
     CardSite site;
     site.addGroup("Biuro", {1, 2, 3});
-    site.addUser(1, "Biuro");
-    site.addUser(2, "Biuro");
-    site.addUser(3, "Biuro");
+    site.addGroup("Hala", {1});
+    site.addUser(1, "Biuro"); // opens 1, 2, 3
+    site.addUser(2, "Biuro"); // opens 1
+    site.addUser(3, "Biuro"); // lost card opening 3, not replaced
+    site.addUser(4, "Biuro"); // lost card opening 2 and 3, replaced by a card opening 1
+    site.addUser(5, "Biuro"); // opened 1, 2; then 1 only; that card lost, a withdrawal since
+    site.addUser(6, "Biuro"); // reported lost, though no card of theirs is known
+    site.addUser(7, "Hala");  // another group's lost card: never counted for Biuro
     site.written(1, 0, "Biuro", readers({1, 2, 3}));
     site.written(2, 0, "Biuro", readers({1}));
     site.written(3, 0, "Biuro", readers({3}));
     site.lost(3, 0);
-    EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({2, 3})), 1);
-    EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({1})), 2);
+    site.written(4, 0, "Biuro", readers({2, 3}));
+    site.lost(4, 0);
+    site.written(4, 1, "Biuro", readers({1}), journal::JournalKind::kDuplicate);
+    site.written(5, 0, "Biuro", readers({1, 2}));
+    site.written(5, 0, "Biuro", readers({1}));
+    site.lost(5, 0);
+    site.written(5, 0, "Biuro", readers({}), journal::JournalKind::kWithdrawal);
+    site.lost(6, 0);
+    site.written(7, 0, "Hala", readers({1, 2, 3}));
+    site.lost(7, 0);
+
+    struct Case {
+        ReaderSet taken;
+        int cards; // every card that opens any of taken
+        int lost;  // of them, lost cards not replaced
+    };
+    const Case cases[] = {
+        {readers({1}), 4, 1},    // holders 1, 2, 4's replacement and 5's lost card
+        {readers({2}), 1, 0},    // holder 1; 4's lost card is replaced, 5's lost card no longer opened 2
+        {readers({3}), 2, 1},    // holders 1 and 3
+        {readers({2, 3}), 2, 1}, // holders 1 and 3
+        {readers({4}), 0, 0},
+    };
+    const std::vector<IssuedCard> rows = site.rows.allRows();
+    const std::vector<SiteUser> users = siteUsers(site.users);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("readers taken " + readerList(c.taken));
+        const StillOpening still = cardsStillOpening(rows, users, "Biuro", c.taken);
+        EXPECT_EQ(still.cards, c.cards);
+        EXPECT_EQ(still.lost, c.lost);
+    }
 }
 
 // The card on the programmer against the journal and the tables.
@@ -318,8 +355,10 @@ TEST(LostCard, IsReplacedByTheFirstUserCardOrDuplicateWrittenAfterIt) {
             EXPECT_EQ(due[0].cause, RewriteCause::NoCard);
             EXPECT_EQ(due[0].gained, readers({1, 2}));
         }
-        // The Groups page's count: a card to rewrite for holder 2, and for holder 1 once replaced.
-        EXPECT_EQ(cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({1})), out ? 1 : 2);
+        // The Groups page's count: holder 2's card and holder 1's card, the lost one while it is out.
+        const StillOpening still = cardsStillOpening(site.rows.allRows(), siteUsers(site.users), "Biuro", readers({1}));
+        EXPECT_EQ(still.cards, 2);
+        EXPECT_EQ(still.lost, out ? 1 : 0);
     }
 }
 

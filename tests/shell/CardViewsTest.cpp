@@ -110,6 +110,43 @@ private slots:
         QCOMPARE(form.cardsToRewriteWindow()->model()->rowCount(), 2);
     }
 
+    // A lost card not replaced yet still opens what it opened: it is counted, and named apart, since it
+    // is not in hand to be written again.
+    void aLostCardStillOpeningReadersTakenAwayIsCountedApart() {
+        test::Site site;
+        fillSite();
+        {
+            journal::CardJournal journal(".");
+            journal.append(card(1, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                                "C00000000000000000000000")); // readers 1 and 2
+            journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                                "800000000000000000000000")); // reader 1
+            journal.append(card(2, journal::JournalKind::kLost, journal::JournalResult::kReported, ""));
+        }
+        TForm1& form = site.start();
+        unlock(form);
+        auto* groups = form.findChild<GroupsPage*>();
+        QVERIFY(groups != nullptr);
+        // Reader 2: the lost card never opened it.
+        groups->SpeedButton5Click();
+        form.Table3().first();
+        form.Table3().edit();
+        form.Table3().fieldByName("P2").setAsBoolean(false);
+        groups->SpeedButton6Click();
+        QTRY_COMPARE(site.messages.size(), std::size_t(1));
+        QCOMPARE(site.messages[0].text,
+                 QStringLiteral("Grupa „Biuro”: odebrane czytniki 2; karty, które nadal je otwierają: 1.\n"
+                                "Przeprogramuj je: Karty → Karty do przeprogramowania."));
+        // "No access" takes reader 1, which the lost card opens.
+        groups->Button14Click();
+        QTRY_COMPARE(site.messages.size(), std::size_t(2));
+        QCOMPARE(site.messages[1].title, QStringLiteral("Karty do przeprogramowania"));
+        QCOMPARE(site.messages[1].text,
+                 QStringLiteral("Grupa „Biuro”: odebrane czytniki 1; karty, które nadal je otwierają: 2 (w tym "
+                                "zgubione, których nie można przeprogramować: 1).\n"
+                                "Przeprogramuj je: Karty → Karty do przeprogramowania."));
+    }
+
     void aLostCardIsShownForItsHolder() {
         test::Site site;
         fillSite();

@@ -22,8 +22,8 @@ import gi
 gi.require_version("Gdk", "3.0")
 from gi.repository import Gdk  # noqa: E402
 
-from xsite import (SCRATCH, SITE, TABLE_TOOL, Failure, Program, Simulator, click, connect_programmer, key,  # noqa: E402
-                   prepare_site, run, select_user, show_page, showing, wait_for)
+from xsite import (SCRATCH, Failure, Program, Simulator, click, connect_programmer, key, prepare_site,  # noqa: E402
+                   run, select_user, show_page, showing, wait_for, write_card_journal)
 
 PICTURES = ("logowanie", "zle-haslo", "osoby", "grupy", "czytniki", "ustawienia", "menu-edycja", "menu-pomoc",
             "menu-port",
@@ -64,9 +64,6 @@ def access(readers):
 # The cards written before the pictures: one that still matches, a lost card replaced by a duplicate
 # (after one write that did not verify), a user moved to another group, a group that gained a reader,
 # a holder whose group was removed, and a configuration card.
-JOURNAL_FIELDS = ("WRITTEN C(19); KIND C(12); OPTION C(30); NUMBER N(6,0); INDEX N(2,0); SYSCODE N(8,0); "
-                  "SURNAME C(30); NAME C(30); GROUP C(30); ACCESS C(24); READER N(3,0); RSETTINGS C(60); "
-                  "RESULT C(12); MODE C(5)")
 ADMINISTRACJA = access({1, 2, 3, 4, 5, 6, 7, 8, 13, 14, 25})
 MAGAZYN = access({2, 3, 26, 27})
 JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,READER,RSETTINGS,RESULT,MODE\n"
@@ -79,18 +76,6 @@ JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,R
            f"2026-03-06 09:00:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,BLAD WERYF,ADMIN\n"
            f"2026-03-06 09:01:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
            "2026-03-07 10:00:00,KONFIG,Fabrycznie nowy,0,0,1,,,,,25,\"kod 1, czas 3 s, PROX\",ZWERYF,ADMIN\n")
-
-
-def write_card_journal():
-    """karty.dbf as the program keeps it: created empty by Python's dbf module, the rows appended by
-    the table tool."""
-    import dbf
-    dbf.Table(os.path.join(SITE, "karty.dbf"), JOURNAL_FIELDS, dbf_type="db3", codepage="cp1250").close()
-    rows = os.path.join(SCRATCH, "karty.csv")
-    with open(rows, "w", encoding="utf-8") as file:
-        file.write(JOURNAL)
-    subprocess.run([TABLE_TOOL, "import", "--csv", rows, os.path.join(SITE, "karty.dbf")], check=True,
-                   stdout=subprocess.DEVNULL)
 
 
 def shoot_card_window(program, window, folder, name, item):
@@ -201,7 +186,7 @@ def main():
     folder = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(SCRATCH, "shots")
     os.makedirs(folder, exist_ok=True)
     prepare_site({"grupa.dbf": GROUPS, "sprzet.dbf": READERS, "osoby.dbf": USERS})
-    write_card_journal()
+    write_card_journal(JOURNAL)
     simulator = Simulator(1)
     program = Program()
     try:

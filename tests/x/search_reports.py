@@ -9,7 +9,9 @@ through the accessibility tree and the X server's keyboard:
   with Python's csv module, the PDF's text (pdftotext) shows the title and the first and last rows;
 - "Zgubione karty" is in the menu but cannot be chosen while the site has no card journal; once a
   journal is there (written here by other dBASE tools), the next look at the menu offers it, and its
-  window lists each lost card with the card written for its holder since, if any.
+  window lists each lost card with the card written for its holder since, if any;
+- on "Grupy", reader 3 taken from "Magazyn" brings up "Karty do przeprogramowania": two cards still
+  open it, one of them Piotr's lost card, which cannot be written again.
 """
 
 import csv
@@ -18,8 +20,8 @@ import shutil
 import subprocess
 import sys
 
-from xsite import (SCRATCH, SITE, TABLE_TOOL, Failure, Program, click, key, menu_item, prepare_site, run, show_page,
-                   showing, type_text, wait_for)
+from xsite import (SCRATCH, Failure, Program, box_text, click, key, menu_item, prepare_site, run, show_page, showing,
+                   type_text, wait_for, write_card_journal)
 
 GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
     f"{number},{name},," + ",".join("True" if n in readers else "False" for n in range(1, 97)) + "\n"
@@ -35,11 +37,8 @@ USERS = ("NUMBER,SURNAME,NAME,GROUP,INDEX,INFO\n"
          "4,Piotr,Zieliński,Magazyn,0,\n"
          "5,Ewa,Wiśniewska,Serwis,0,\n")
 
-# The card journal's fields, and cards written for Józef Nowak (lost, then a duplicate written) and for
+# The cards written for Józef Nowak (lost, then a duplicate written) and for
 # Piotr Zieliński (lost, nothing written since). Readers 2 and 3 are the access bits 60 00 ...
-JOURNAL_FIELDS = ("WRITTEN C(19); KIND C(12); OPTION C(30); NUMBER N(6,0); INDEX N(2,0); SYSCODE N(8,0); "
-                  "SURNAME C(30); NAME C(30); GROUP C(30); ACCESS C(24); READER N(3,0); RSETTINGS C(60); "
-                  "RESULT C(12); MODE C(5)")
 MAGAZYN = "600000000000000000000000"
 JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,READER,RSETTINGS,RESULT,MODE\n"
            f"2026-03-01 08:00:00,UZYTKOWNIK,,2,0,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
@@ -47,18 +46,6 @@ JOURNAL = ("WRITTEN,KIND,OPTION,NUMBER,INDEX,SYSCODE,SURNAME,NAME,GROUP,ACCESS,R
            f"2026-03-02 09:10:00,DUPLIKAT,,2,1,1,Józef,Nowak,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
            f"2026-03-03 10:00:00,UZYTKOWNIK,,4,0,1,Piotr,Zieliński,Magazyn,{MAGAZYN},0,,ZWERYF,ADMIN\n"
            "2026-03-04 11:00:00,ZGUBIONA,,4,0,1,Piotr,Zieliński,Magazyn,,0,,ZGLOSZONA,ADMIN\n")
-
-
-def write_card_journal():
-    """karty.dbf as the program keeps it: created empty by Python's dbf module, the rows appended by
-    the table tool."""
-    import dbf
-    dbf.Table(os.path.join(SITE, "karty.dbf"), JOURNAL_FIELDS, dbf_type="db3", codepage="cp1250").close()
-    rows = os.path.join(SCRATCH, "karty.csv")
-    with open(rows, "w", encoding="utf-8") as file:
-        file.write(JOURNAL)
-    subprocess.run([TABLE_TOOL, "import", "--csv", rows, os.path.join(SITE, "karty.dbf")], check=True,
-                   stdout=subprocess.DEVNULL)
 
 
 def reports_menu_item(program, name):
@@ -160,7 +147,7 @@ def main():
         if item.sensitive:
             raise Failure("\"Zgubione karty\" can be chosen at a site without a card journal")
         key("Escape")
-        write_card_journal()
+        write_card_journal(JOURNAL)
         item = reports_menu_item(program, "Zgubione karty")
         wait_for(lambda: item.sensitive, "\"Zgubione karty\" offered once the journal is there")
         click(item)
@@ -176,6 +163,29 @@ def main():
         click(lost.child(name="Zamknij", roleName="push button"))
         wait_for(lambda: not lost.showing, "the lost cards' window to close")
         program.expect_alive("after the lost cards were shown")
+
+        # Reader 3 taken from "Magazyn": Józef's duplicate and Piotr's lost card, never replaced, still
+        # open it. The box counts both and names the lost one apart, since it cannot be written again.
+        show_page(window, "Grupy")
+        groups_grid = showing(window, "Grupy", "table")
+        click(wait_for(lambda: next((c for c in groups_grid.children
+                                     if c.roleName == "table cell" and c.name == "Magazyn"), None), "Magazyn"))
+        wait_for(lambda: any(n.showing for n in window.findChildren(
+            lambda n: n.roleName == "text" and n.text == "Magazyn")), "the group Magazyn on the page")
+        click(showing(window, "Edytuj", "check box"))
+        reader = showing(window, "3", "check box")
+        wait_for(lambda: reader.sensitive and reader.checked, "reader 3 of Magazyn, ticked and editable")
+        click(reader)
+        click(showing(window, "Zatwierdź", "check box"))
+        warning = program.wait_box("Karty do przeprogramowania")
+        said = box_text(warning)
+        expected = ("Grupa „Magazyn”: odebrane czytniki 3; karty, które nadal je otwierają: 2 (w tym zgubione, "
+                    "których nie można przeprogramować: 1).\nPrzeprogramuj je: Karty → Karty do przeprogramowania.")
+        if said != expected:
+            raise Failure(f"the box after reader 3 was taken says {said!r}")
+        key("Return")
+        program.wait_no_box()
+        program.expect_alive("after the warning of cards that still open a reader taken away")
     finally:
         program.stop()
     return 0

@@ -233,6 +233,24 @@ def prepare_site(tables):
                        stdout=subprocess.DEVNULL)
 
 
+# The card journal's fields, as the program creates karty.dbf.
+JOURNAL_FIELDS = ("WRITTEN C(19); KIND C(12); OPTION C(30); NUMBER N(6,0); INDEX N(2,0); SYSCODE N(8,0); "
+                  "SURNAME C(30); NAME C(30); GROUP C(30); ACCESS C(24); READER N(3,0); RSETTINGS C(60); "
+                  "RESULT C(12); MODE C(5)")
+
+
+def write_card_journal(rows):
+    """karty.dbf as another dBASE tool would leave it: created empty by Python's dbf module, the rows
+    (CSV text with a header row) appended by the table tool."""
+    import dbf
+    dbf.Table(os.path.join(SITE, "karty.dbf"), JOURNAL_FIELDS, dbf_type="db3", codepage="cp1250").close()
+    csv_file = os.path.join(SCRATCH, "karty.csv")
+    with open(csv_file, "w", encoding="utf-8") as file:
+        file.write(rows)
+    subprocess.run([TABLE_TOOL, "import", "--csv", csv_file, os.path.join(SITE, "karty.dbf")], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
 CONNECT_FRAME = "5A 03 07 5E"
 
 
