@@ -11,6 +11,9 @@
 #include "TForm4.h"
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QStyleOptionButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QBackingStore>
 #include <QPaintEvent>
@@ -82,6 +85,7 @@ private slots:
     void cardInformationFollowsTheUsersTable();
     void captionsInTheLockedLayout();
     void everyCaptionFindsItsControl();
+    void buttonCaptionsFitTheirButtons();
 };
 
 void MainWindowTest::lockedLayout() {
@@ -601,4 +605,37 @@ void MainWindowTest::everyCaptionFindsItsControl() {
 }
 
 QTEST_MAIN(MainWindowTest)
+// The pages place their controls at fixed places: a caption wider than its button is cut off where
+// the operator reads it. Every push button and check box of the working window, on every page,
+// holds its Polish caption whole.
+void MainWindowTest::buttonCaptionsFitTheirButtons() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "9");
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QStringList cut;
+    for (int page = 0; page < form.Zakladka()->count(); ++page) {
+        form.Zakladka()->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        for (QAbstractButton* button : form.Zakladka()->widget(page)->findChildren<QAbstractButton*>()) {
+            if (!button->isVisible() || button->text().isEmpty())
+                continue;
+            // Where the style draws the caption: inside the frame of a push button, beside the box of
+            // a check box.
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const bool isBox = qobject_cast<QCheckBox*>(button) != nullptr;
+            const QRect room = button->style()->subElementRect(
+                isBox ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
+            const int needed = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width();
+            if (room.width() < needed)
+                cut << QStringLiteral("%1 \"%2\" %3 < %4").arg(button->objectName(), button->text())
+                           .arg(room.width()).arg(needed);
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+}
+
 #include "MainWindowTest.moc"
