@@ -112,7 +112,7 @@ void CardsToRewriteWindow::reload() {
                           ? m_model->entries()[static_cast<std::size_t>(m_grid->currentIndex().row())].user.number
                           : -1;
     std::vector<cards::CardToRewrite> entries =
-        cards::cardsToRewrite(m_journal.allRows(), cards::siteUsers(m_users), cards::groupRights(m_groups));
+        cards::cardsToRewrite(m_journal.standingRows(), cards::siteUsers(m_users), cards::groupRights(m_groups));
     m_model->setEntries(std::move(entries));
     const auto& shown = m_model->entries();
     int row = shown.empty() ? -1 : 0;

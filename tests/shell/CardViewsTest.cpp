@@ -10,6 +10,9 @@
 #include "CardHistoryWindow.h"
 #include "CardJournal.h"
 #include "CardsToRewriteWindow.h"
+#include "DbfError.h"
+#include "DbfTable.h"
+#include "SiteJournal.h"
 #include "JournalSource.h"
 #include "GroupsPage.h"
 #include "StandardTables.h"
@@ -17,6 +20,7 @@
 #include "TTable.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -212,6 +216,62 @@ private slots:
         model.setFilter(QString(), QString());
         QVERIFY(!model.filtered());
         QCOMPARE(model.rowCount(), 4);
+    }
+
+    // The filter over the site's own journal file reads only the fields it looks at, straight from the
+    // records: a name in any letter case, Polish letters included, a number and a kind. A journal whose
+    // KIND another program rebuilt as a number cannot be filtered: the error says so and the grid keeps
+    // what it showed.
+    void historyFilterOverTheJournalFile() {
+        test::Site site;
+        {
+            journal::CardJournal journal(".");
+            for (const auto& [number, surname] : std::vector<std::pair<long, const char*>>{
+                     {1, "Żółkiewska"}, {2, "Łęcka"}, {3, "ŻÓŁKIEWSKI"}, {1, "Żółkiewska"}}) {
+                journal::CardJournalRow row = card(number, journal::JournalKind::kUserCard,
+                                                   journal::JournalResult::kVerified, std::string(24, '0'));
+                row.surname = surname;
+                if (number == 3)
+                    row.kind = journal::JournalKind::kDuplicate;
+                journal.append(row);
+            }
+        }
+        journal::CardJournal journal(".");
+        cards::SiteJournal rows(journal);
+        CardHistoryModel model(rows);
+        const auto numbers = [&model] {
+            QStringList shown;
+            for (int at = 0; at < model.rowCount(); ++at)
+                shown << model.index(at, CardHistoryModel::Number).data().toString();
+            return shown;
+        };
+        model.setFilter(QStringLiteral("żółk"), QString());
+        QCOMPARE(numbers(), (QStringList{"1", "3", "1"}));
+        model.setFilter(QStringLiteral("ŁĘC"), QString());
+        QCOMPARE(numbers(), (QStringList{"2"}));
+        model.setFilter(QStringLiteral("kiewski"), QString::fromLatin1(cards::kind::kDuplicate));
+        QCOMPARE(numbers(), (QStringList{"3"}));
+        model.setFilter(QStringLiteral("1"), QString());
+        QCOMPARE(numbers(), (QStringList{"1", "1"}));
+        model.setFilter(QStringLiteral("ß"), QString());
+        QCOMPARE(numbers(), QStringList());
+        model.setFilter(QStringLiteral("ы"), QString()); // a letter the journal's code page lacks
+        QCOMPARE(numbers(), QStringList());
+
+        journal.close();
+        QFile::remove(QStringLiteral("karty.dbf"));
+        std::vector<dbf::FieldSpec> fields = journal::CardJournal::fields();
+        fields[1] = {"KIND", 'N', 12};
+        dbf::DbfTable::create("karty.dbf", dbf::TableFormat::DBase3, fields);
+        {
+            dbf::DbfTable table("karty.dbf", dbf::DbfTable::Mode::ReadWrite);
+            table.appendRecord(table.blankRecord());
+        }
+        model.setFilter(QString(), QString());
+        QCOMPARE(model.rowCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(dbf::DbfError, model.setFilter(QStringLiteral("2"), QString()));
+        QVERIFY(!model.filtered());
+        QCOMPARE(model.rowCount(), 1);
     }
 
     void aSiteWithoutAJournal() {
