@@ -183,6 +183,9 @@ std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal
                                           const GroupRights& groups) {
     const auto holders = holderRows(journal);
     std::vector<CardToRewrite> due;
+    // After a change of a large group most holders are due: room for all at once rather than moving
+    // every entry each time the list grows (pages never written to cost nothing).
+    due.reserve(users.size());
     for (const SiteUser& user : users) {
         if (user.number <= 0 || user.number > kLargestCardNumber)
             continue;
