@@ -57,7 +57,9 @@ CardHistoryWindow::CardHistoryWindow(cards::JournalSource& journal, QWidget* par
     all->setAccessibleName(QStringLiteral("Pokaż wszystko"));
 
     m_grid = makeCardGrid(this, QStringLiteral("HistoryGrid"), QStringLiteral("Zapisane karty"), m_model,
-                          {140, 150, 55, 60, 100, 110, 110, 150, 150, 90});
+                          {140, 150, 55, 60, 100, 110, 110, 150, 150, 90},
+                          {CardHistoryModel::Kind, CardHistoryModel::Index, CardHistoryModel::Readers,
+                           CardHistoryModel::Result, CardHistoryModel::Mode});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("HistorySummary"));

@@ -77,7 +77,8 @@ CardsToRewriteWindow::CardsToRewriteWindow(cards::JournalSource& journal, db::TT
     resize(900, 420);
 
     m_grid = makeCardGrid(this, QStringLiteral("RewriteGrid"), QStringLiteral("Użytkownicy do przeprogramowania"),
-                          m_model, {55, 100, 110, 110, 200, 130, 130, 160});
+                          m_model, {55, 100, 110, 110, 200, 130, 130, 160},
+                          {CardsToRewriteModel::Cause, CardsToRewriteModel::Gained, CardsToRewriteModel::Lost});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("RewriteSummary"));

@@ -6,6 +6,7 @@
 #include "ShellFixture.h"
 
 #include "CardAccessHex.h"
+#include "CardCellDelegate.h"
 #include "CardHistoryModel.h"
 #include "CardHistoryWindow.h"
 #include "CardJournal.h"
@@ -272,6 +273,42 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(dbf::DbfError, model.setFilter(QStringLiteral("2"), QString()));
         QVERIFY(!model.filtered());
         QCOMPARE(model.rowCount(), 1);
+    }
+
+    // The columns whose texts come back row after row keep each text's picture: the grid looks exactly
+    // as with the standard cells, unselected, selected and with the focus frame, the first time and
+    // from the pictures kept.
+    void cardGridPaintsAsTheStandardCells() {
+        std::vector<cards::IssuedCard> rows;
+        for (long number = 1; number <= 6; ++number) {
+            cards::IssuedCard card;
+            card.written = "2026-12-11 10:0" + std::to_string(number) + ":00";
+            card.number = number;
+            card.kind = number % 2 ? cards::kind::kUserCard : cards::kind::kDuplicate;
+            card.index = static_cast<int>(number % 3);
+            card.surname = "Żółkiewska";
+            card.group = "Biuro";
+            for (std::size_t reader = number % 2; reader < 96; reader += 5)
+                card.access.set(reader); // a reader list wider than its column
+            card.result = cards::result::kVerified;
+            card.mode = "ADMIN";
+            rows.push_back(card);
+        }
+        cards::ListedJournal journal(rows);
+        CardHistoryWindow window(journal);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTableView* grid = window.grid();
+        grid->setFocus();
+        grid->selectRow(2);
+        QVERIFY(qobject_cast<CardCellDelegate*>(grid->itemDelegateForColumn(CardHistoryModel::Readers)) != nullptr);
+        const QImage kept = grid->viewport()->grab().toImage();
+        const QImage fromPictures = grid->viewport()->grab().toImage();
+        for (int column = 0; column < CardHistoryModel::ColumnCount; ++column)
+            grid->setItemDelegateForColumn(column, nullptr);
+        const QImage standard = grid->viewport()->grab().toImage();
+        QCOMPARE(kept, standard);
+        QCOMPARE(fromPictures, standard);
     }
 
     void aSiteWithoutAJournal() {
