@@ -4,7 +4,10 @@
 // przeprogramowania" takes to open; and what following the users cursor (the lost-card line) adds
 // to a step through the users grid.
 //
-//   card-views-bench [journal rows] [users]      (defaults 100000 and 65535)
+//   card-views-bench [journal rows] [users] [pages]     (defaults 100000, 65535 and every page)
+//
+// pages: how many pages of the history to scroll, so that a run under valgrind --tool=callgrind (the
+// instruction counts, steady on a busy machine) ends in minutes.
 
 #include "BigJournal.h"
 #include "CardHistoryModel.h"
@@ -29,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -50,12 +54,13 @@ void print(const char* what, std::vector<double> samples) {
                 samples.back());
 }
 
-// Scrolls a grid from top to bottom a page at a time, painting each page; returns the times per page.
-std::vector<double> scrollThrough(QTableView& grid) {
+// Scrolls a grid from top to bottom a page at a time (at most `limit` pages), painting each page; returns
+// the times per page.
+std::vector<double> scrollThrough(QTableView& grid, long limit) {
     QScrollBar* bar = grid.verticalScrollBar();
     std::vector<double> pages;
     QElapsedTimer timer;
-    for (int value = 0;; value += bar->pageStep()) {
+    for (int value = 0; static_cast<long>(pages.size()) < limit; value += bar->pageStep()) {
         timer.restart();
         bar->setValue(std::min(value, bar->maximum()));
         grid.viewport()->repaint();
@@ -78,6 +83,7 @@ int main(int argc, char** argv) {
     db::bench::SiteSize size;
     if (argc > 2)
         size.users = std::atoi(argv[2]);
+    const long pageLimit = argc > 3 ? std::atol(argv[3]) : std::numeric_limits<long>::max();
     OperatorMessages::setRecorder([](const OperatorMessage& message) {
         std::fprintf(stderr, "message: %s (%s)\n", qPrintable(message.text), qPrintable(message.title));
     });
@@ -113,7 +119,7 @@ int main(int argc, char** argv) {
     std::printf("open \"Historia kart\" (%d rows):            %.1f ms\n", history.model()->rowCount(), ms(timer));
 
     timer.restart();
-    const std::vector<double> pages = scrollThrough(*history.grid());
+    const std::vector<double> pages = scrollThrough(*history.grid(), pageLimit);
     std::printf("scroll the history newest to oldest:         %.0f ms in %zu pages of %d rows\n", ms(timer),
                 pages.size(), history.grid()->verticalScrollBar()->pageStep());
     print("  time per page of rows", pages);

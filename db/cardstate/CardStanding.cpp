@@ -15,24 +15,81 @@ bool newer(const IssuedCard& a, const IssuedCard& b) {
     return a.row > b.row;
 }
 
-// Every holder's newest card and newest lost report, in one pass over the journal. The walk keeps
-// places only; each holder's card is copied once, at the end, not once for every newer row met.
-std::unordered_map<long, HolderCards> allHolders(const std::vector<IssuedCard>& journal) {
-    std::unordered_map<long, const IssuedCard*> newestOf;
+// A lost report and the first card after it that replaces it (none while the holder waits), as places in
+// the rows walked: the one rule of lostCards, for callers that copy only what they keep.
+struct LostRows {
+    const IssuedCard* report;
+    const IssuedCard* replacement;
+};
+
+std::vector<LostRows> lostRows(const std::vector<IssuedCard>& rows) {
+    std::vector<const IssuedCard*> order;
+    order.reserve(rows.size());
+    for (const IssuedCard& row : rows)
+        order.push_back(&row);
+    const auto older = [](const IssuedCard* a, const IssuedCard* b) { return a->row < b->row; };
+    if (!std::is_sorted(order.begin(), order.end(), older))
+        std::stable_sort(order.begin(), order.end(), older);
+    // Walked from the newest row back, so that at each report the holder's first replacement after it
+    // is at hand.
+    std::unordered_map<long, const IssuedCard*> nextReplacement;
+    std::vector<LostRows> found;
+    for (auto row = order.rbegin(); row != order.rend(); ++row) {
+        const IssuedCard& card = **row;
+        if (replacesLostCard(card)) {
+            nextReplacement[card.number] = &card;
+        } else if (card.isLostReport() && card.number != 0) {
+            const auto next = nextReplacement.find(card.number);
+            found.push_back({&card, next == nextReplacement.end() ? nullptr : next->second});
+        }
+    }
+    std::reverse(found.begin(), found.end());
+    return found;
+}
+
+LostCard lostCardOf(const LostRows& rows) {
+    LostCard lost{*rows.report, std::nullopt};
+    if (rows.replacement != nullptr)
+        lost.replacement = *rows.replacement;
+    return lost;
+}
+
+// A holder's newest card and newest lost report as places in the journal walked.
+struct HolderRows {
+    const IssuedCard* newest = nullptr;
+    std::optional<LostRows> lost;
+    bool lostCardOut() const { return lost && lost->replacement == nullptr; }
+};
+
+// Every holder's newest card and newest lost report, in one pass over the journal. Only places are
+// kept: a caller copies the cards it shows, once each.
+std::unordered_map<long, HolderRows> holderRows(const std::vector<IssuedCard>& journal) {
+    std::unordered_map<long, HolderRows> holders;
     for (const IssuedCard& row : journal) {
         if (!row.isHolderCard())
             continue;
-        const IssuedCard*& newest = newestOf[row.number];
+        const IssuedCard*& newest = holders[row.number].newest;
         if (newest == nullptr || newer(row, *newest))
             newest = &row;
     }
-    std::unordered_map<long, HolderCards> holders;
-    holders.reserve(newestOf.size());
-    for (const auto& [number, newest] : newestOf)
-        holders[number].newest = *newest;
     // Oldest first: the last report of a holder is the newest.
-    for (LostCard& lost : lostCards(journal))
-        holders[lost.report.number].lost = std::move(lost);
+    for (const LostRows& lost : lostRows(journal))
+        holders[lost.report->number].lost = lost;
+    return holders;
+}
+
+// Every holder's newest card and newest lost report, copied.
+std::unordered_map<long, HolderCards> allHolders(const std::vector<IssuedCard>& journal) {
+    std::unordered_map<long, HolderCards> holders;
+    const auto rows = holderRows(journal);
+    holders.reserve(rows.size());
+    for (const auto& [number, holder] : rows) {
+        HolderCards& cards = holders[number];
+        if (holder.newest != nullptr)
+            cards.newest = *holder.newest;
+        if (holder.lost)
+            cards.lost = lostCardOf(*holder.lost);
+    }
     return holders;
 }
 
@@ -50,30 +107,26 @@ bool replacesLostCard(const IssuedCard& card) {
 }
 
 std::vector<LostCard> lostCards(const std::vector<IssuedCard>& rows) {
-    std::vector<const IssuedCard*> order;
-    order.reserve(rows.size());
-    for (const IssuedCard& row : rows)
-        order.push_back(&row);
-    const auto older = [](const IssuedCard* a, const IssuedCard* b) { return a->row < b->row; };
-    if (!std::is_sorted(order.begin(), order.end(), older))
-        std::stable_sort(order.begin(), order.end(), older);
-    // Walked from the newest row back, so that at each report the holder's first replacement after it
-    // is at hand.
-    std::unordered_map<long, const IssuedCard*> nextReplacement;
     std::vector<LostCard> found;
-    for (auto row = order.rbegin(); row != order.rend(); ++row) {
-        const IssuedCard& card = **row;
-        if (replacesLostCard(card)) {
-            nextReplacement[card.number] = &card;
-        } else if (card.isLostReport() && card.number != 0) {
-            LostCard lost{card, std::nullopt};
-            if (const auto next = nextReplacement.find(card.number); next != nextReplacement.end())
-                lost.replacement = *next->second;
-            found.push_back(std::move(lost));
+    for (const LostRows& lost : lostRows(rows))
+        found.push_back(lostCardOf(lost));
+    return found;
+}
+
+std::vector<long> standingPlaces(const std::vector<IssuedCard>& rows) {
+    std::vector<long> places;
+    for (const auto& [number, holder] : holderRows(rows)) {
+        if (holder.newest != nullptr)
+            places.push_back(holder.newest->row);
+        if (holder.lost) {
+            places.push_back(holder.lost->report->row);
+            if (holder.lost->replacement != nullptr)
+                places.push_back(holder.lost->replacement->row);
         }
     }
-    std::reverse(found.begin(), found.end());
-    return found;
+    std::sort(places.begin(), places.end());
+    places.erase(std::unique(places.begin(), places.end()), places.end());
+    return places;
 }
 
 HolderCards holderCards(const std::vector<IssuedCard>& rows, long number) {
@@ -128,23 +181,26 @@ std::string causeText(RewriteCause cause) {
 
 std::vector<CardToRewrite> cardsToRewrite(const std::vector<IssuedCard>& journal, const std::vector<SiteUser>& users,
                                           const GroupRights& groups) {
-    const auto holders = allHolders(journal);
+    const auto holders = holderRows(journal);
     std::vector<CardToRewrite> due;
+    // After a change of a large group most holders are due: room for all at once rather than moving
+    // every entry each time the list grows (pages never written to cost nothing).
+    due.reserve(users.size());
     for (const SiteUser& user : users) {
         if (user.number <= 0 || user.number > kLargestCardNumber)
             continue;
         const ReaderSet rights = rightsToday(user.group, groups);
         const auto found = holders.find(user.number);
-        const HolderCards* holder = found == holders.end() ? nullptr : &found->second;
+        const HolderRows* holder = found == holders.end() ? nullptr : &found->second;
         CardToRewrite entry;
         entry.user = user;
-        if (holder == nullptr || !holder->newest || holder->lostCardOut()) {
+        if (holder == nullptr || holder->newest == nullptr || holder->lostCardOut()) {
             // Nothing to write for a holder whose card would open nothing anyway.
             if (rights.none())
                 continue;
             entry.cause = RewriteCause::NoCard;
-            if (holder != nullptr)
-                entry.card = holder->newest;
+            if (holder != nullptr && holder->newest != nullptr)
+                entry.card = *holder->newest;
             entry.gained = rights;
             due.push_back(std::move(entry));
             continue;

@@ -35,6 +35,11 @@ bool replacesLostCard(const IssuedCard& card);
 // (their places tell which is newer); one pass over them, however long the journal.
 std::vector<LostCard> lostCards(const std::vector<IssuedCard>& rows);
 
+// The places of the rows that decide every holder's standing: each holder's newest card, newest lost report
+// and the card that replaced it, ascending. Judged from kind, result, number and place alone; over those
+// rows alone holderCards and cardsToRewrite find what they find over every row.
+std::vector<long> standingPlaces(const std::vector<IssuedCard>& rows);
+
 // A holder's newest card and newest lost report.
 struct HolderCards {
     std::optional<IssuedCard> newest; // the newest card written for the holder

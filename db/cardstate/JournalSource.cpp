@@ -1,5 +1,7 @@
 #include "JournalSource.h"
 
+#include "TextFold.h"
+
 namespace talvern::cards {
 
 std::vector<IssuedCard> JournalSource::allRows() {
@@ -11,6 +13,22 @@ std::vector<IssuedCard> JournalSource::allRows() {
     for (long place = 0; place < count; ++place)
         rows.push_back(row(place));
     return rows;
+}
+
+std::vector<IssuedCard> JournalSource::standingRows() {
+    return allRows();
+}
+
+void JournalSource::readKeys(long first, long end, const KeyReader& each) {
+    for (long place = first; place < end; ++place) {
+        const IssuedCard card = row(place);
+        const std::string names = db::foldCase(card.surname) + '\n' + db::foldCase(card.name);
+        each({card.number, card.kind, names});
+    }
+}
+
+std::optional<std::string> JournalSource::namesText(std::string_view utf8) {
+    return db::foldCase(utf8);
 }
 
 ListedJournal::ListedJournal(std::vector<IssuedCard> rows, bool exists) : m_rows(std::move(rows)), m_exists(exists) {

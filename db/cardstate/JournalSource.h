@@ -4,6 +4,10 @@
 
 #include "IssuedCard.h"
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvern::cards {
@@ -17,6 +21,25 @@ public:
     virtual IssuedCard row(long place) = 0;
     // Every row, oldest first.
     std::vector<IssuedCard> allRows();
+    // The rows that decide every holder's standing (standingPlaces), oldest first, or more: what the list
+    // of cards to rewrite needs. A journal that can judge its rows without reading them whole overrides
+    // this; here every row is read and given.
+    virtual std::vector<IssuedCard> standingRows();
+    // What a filter looks at in one row: the number and kind as row() gives them, and the holder's first
+    // name and surname in lower case, "surname\nname", in the journal's own bytes (compared with
+    // namesText). Views that last only for the call the key is handed to.
+    struct RowKey {
+        long number = 0;
+        std::string_view kind;
+        std::string_view names;
+    };
+    using KeyReader = std::function<void(const RowKey&)>;
+    // The keys of rows first to end - 1, oldest first. A journal that can read those fields alone
+    // overrides this; here each row is read whole and its names are UTF-8.
+    virtual void readKeys(long first, long end, const KeyReader& each);
+    // Part of a name (UTF-8) in lower case in the bytes of readKeys' names; none when no name in the
+    // journal can hold it.
+    virtual std::optional<std::string> namesText(std::string_view utf8);
 };
 
 // A journal held in memory.

@@ -49,12 +49,11 @@ std::optional<std::bitset<96>> toBits(std::string_view text) {
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
-        const unsigned value = static_cast<unsigned>(high * 16 + low);
-        // Byte k's top bit stands for reader 8k+1, the lowest bit of its eight in the set.
-        std::uint64_t reversed = 0;
-        for (int bit = 0; bit < 8; ++bit) {
-            reversed |= static_cast<std::uint64_t>((value >> (7 - bit)) & 1u) << bit;
-        }
+        // Byte k's top bit stands for reader 8k+1, the lowest bit of its eight in the set: the byte's bits
+        // reversed, a digit at a time.
+        static constexpr std::uint8_t kReversed[16] = {0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE,
+                                                       0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF};
+        const std::uint64_t reversed = static_cast<std::uint64_t>(kReversed[low] << 4 | kReversed[high]);
         words[byte / 8] |= reversed << (8 * (byte % 8));
     }
     return (std::bitset<96>(words[1]) << 64) | std::bitset<96>(words[0]);

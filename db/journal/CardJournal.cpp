@@ -242,6 +242,66 @@ CardJournalRow CardJournal::row(std::uint32_t i) {
     return rowFrom(m_table->record(i));
 }
 
+void CardJournal::readKeys(std::uint32_t first, std::uint32_t end,
+                           const std::function<void(const CardJournalKey&)>& each) {
+    if (first >= end) {
+        return;
+    }
+    if (!open(false) || end > m_table->recordCount()) {
+        throw dbf::DbfError("Card journal karty.dbf has no row " + std::to_string(end - 1));
+    }
+    // A field of another type would read as something else than row() reads, or as a failure on every
+    // row: the table is not one the filter can trust, and the operator is told which field is wrong.
+    const auto require = [&](Field which, std::string_view types, const char* english, const char* polish) {
+        const dbf::FieldDef& f = field(which);
+        if (types.find(f.type) == std::string_view::npos) {
+            throw dbf::DbfError("Field " + f.name + " of card journal " + m_table->name() + " is of type " +
+                                    std::string(1, f.type) + ", not " + english,
+                                "Pole " + f.name + " dziennika kart " + m_table->name() + " ma typ " +
+                                    std::string(1, f.type) + ", a powinno zawierać " + polish + ".");
+        }
+    };
+    require(Number, "NFIO+C", "a number", "liczbę");
+    require(Kind, "C", "text", "tekst");
+    require(Surname, "C", "text", "tekst");
+    require(Name, "C", "text", "tekst");
+    require(Result, "C", "text", "tekst");
+    const dbf::FieldDef& number = field(Number);
+    const dbf::FieldDef& kind = field(Kind);
+    const dbf::FieldDef& surname = field(Surname);
+    const dbf::FieldDef& name = field(Name);
+    const dbf::FieldDef& result = field(Result);
+    const auto& codePage = m_table->codePage();
+    const std::size_t length = m_table->recordLength();
+    const auto text = [](std::string_view record, const dbf::FieldDef& f) {
+        return dbf::FieldCodec::textBytes(record.substr(f.offset, f.length));
+    };
+    for (std::uint32_t i = first; i < end;) {
+        const std::string_view records = m_table->recordsFrom(i);
+        for (std::size_t at = 0; at + length <= records.size() && i < end; at += length, ++i) {
+            const std::string_view record = records.substr(at, length);
+            CardJournalKey key;
+            try {
+                key.number = dbf::FieldCodec::toInteger(number, record.substr(number.offset, number.length), codePage);
+            } catch (const dbf::DbfError&) {
+                key.number = 0; // as row() reads it
+            }
+            key.kind = text(record, kind);
+            key.surname = text(record, surname);
+            key.name = text(record, name);
+            key.result = text(record, result);
+            each(key);
+        }
+    }
+}
+
+const dbf::CodePage& CardJournal::codePage() {
+    if (!open(false)) {
+        throw dbf::DbfError("Card journal karty.dbf does not exist");
+    }
+    return m_table->codePage();
+}
+
 std::vector<CardJournalRow> CardJournal::rowsOf(std::int64_t number) {
     std::vector<CardJournalRow> out;
     if (!open(false)) {

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace talvern::dbf {
+class CodePage;
 class DbfTable;
 struct FieldDef;
 struct FieldSpec;
@@ -50,6 +52,14 @@ public:
     std::uint32_t rowCount();
     // Row i (0 = oldest). Throws when out of range.
     CardJournalRow row(std::uint32_t i);
+    // The keys of rows first to end - 1, oldest first, handed to each in turn. Only NUMBER, KIND, SURNAME,
+    // NAME and RESULT are read, at their places in each record, and the texts are left in the code page:
+    // a filter, or judging which card of each holder counts, need not decode every field of every row.
+    // Throws when a row is out of range, and when one of those fields is of a type that cannot hold what
+    // the journal keeps there (a table another program rebuilt): a number, or text.
+    void readKeys(std::uint32_t first, std::uint32_t end, const std::function<void(const CardJournalKey&)>& each);
+    // The code page of the journal's texts. Throws when there is no journal.
+    const dbf::CodePage& codePage();
     // Every row of one user NUMBER, oldest first (configuration cards have NUMBER 0).
     std::vector<CardJournalRow> rowsOf(std::int64_t number);
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace talvern::journal {
 
@@ -49,6 +50,18 @@ struct CardJournalRow {
     std::string mode;            // JournalMode
 
     bool operator==(const CardJournalRow&) const = default;
+};
+
+// What the card windows look at in every row of a long journal (the history's filter, judging which card
+// of a holder counts): the NUMBER as CardJournalRow holds it, the texts as the table's bytes in its code
+// page (the kind and result codes are plain ASCII in any), trailing blanks cut. The texts are views that
+// last only for the call the key is handed to.
+struct CardJournalKey {
+    std::int64_t number = 0;
+    std::string_view kind;
+    std::string_view surname;
+    std::string_view name;
+    std::string_view result;
 };
 
 } // namespace talvern::journal

@@ -20,6 +20,15 @@ std::vector<cards::IssuedCard> journalRows(SiteTables& site) {
     return journal.allRows();
 }
 
+// The rows that decide each holder's standing: all the list of cards to rewrite needs.
+std::vector<cards::IssuedCard> standingRows(SiteTables& site) {
+    if (site.cardJournal == nullptr) {
+        return {};
+    }
+    cards::SiteJournal journal(*site.cardJournal);
+    return journal.standingRows();
+}
+
 std::string cardText(const cards::IssuedCard& card) {
     return card.written + ", duplikat " + std::to_string(card.index);
 }
@@ -37,7 +46,7 @@ ReportTable CardsToRewrite::build(SiteTables& site, int) const {
     }
     table.numeric = {true, false, false, false, false, false, false, false};
     for (const cards::CardToRewrite& due :
-         cards::cardsToRewrite(journalRows(site), cards::siteUsers(site.users), cards::groupRights(site.groups))) {
+         cards::cardsToRewrite(standingRows(site), cards::siteUsers(site.users), cards::groupRights(site.groups))) {
         table.rows.push_back({std::to_string(due.user.number), due.user.surname, due.user.name, due.user.group,
                               cards::causeText(due.cause), cards::readerList(due.gained),
                               cards::readerList(due.lost), due.card ? cardText(*due.card) : "—"});

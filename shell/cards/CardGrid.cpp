@@ -1,12 +1,15 @@
 #include "CardGrid.h"
 
+#include "CardCellDelegate.h"
+
 #include <QHeaderView>
 #include <QTableView>
 
 namespace talvern {
 
 QTableView* makeCardGrid(QWidget* parent, const QString& objectName, const QString& accessibleName,
-                         QAbstractItemModel* model, std::initializer_list<int> widths) {
+                         QAbstractItemModel* model, std::initializer_list<int> widths,
+                         std::initializer_list<int> repeatedColumns) {
     auto* grid = new QTableView(parent);
     grid->setObjectName(objectName);
     grid->setAccessibleName(accessibleName);
@@ -23,6 +26,11 @@ QTableView* makeCardGrid(QWidget* parent, const QString& objectName, const QStri
     int column = 0;
     for (const int width : widths)
         grid->setColumnWidth(column++, width);
+    if (repeatedColumns.size() > 0) {
+        auto* delegate = new CardCellDelegate(grid);
+        for (const int repeated : repeatedColumns)
+            grid->setItemDelegateForColumn(repeated, delegate);
+    }
     return grid;
 }
 

@@ -1,6 +1,7 @@
 #include "CardHistoryModel.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace talvern {
 
@@ -138,56 +139,82 @@ QVariant CardHistoryModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 bool CardHistoryModel::accepts(const FilterKey& key, const Wanted& wanted) const {
-    if (!wanted.kind.empty() && key.kind != wanted.kind)
+    if (wanted.kind != kNoKind && key.kind != wanted.kind)
         return false;
     if (m_user.isEmpty())
         return true;
     if (wanted.number)
         return key.number == *wanted.number;
-    return key.names.contains(wanted.names);
+    return wanted.names &&
+           std::string_view(m_names).substr(key.namesAt, key.namesLength).find(*wanted.names) != std::string_view::npos;
 }
 
-void CardHistoryModel::extendKeys() {
-    if (static_cast<long>(m_keys.size()) > m_count)
+std::uint32_t CardHistoryModel::kindNumber(std::string_view kind) {
+    const auto found = m_kindNumbers.find(kind);
+    if (found != m_kindNumbers.end())
+        return found->second;
+    const auto number = static_cast<std::uint32_t>(m_kindNumbers.size());
+    m_kindNumbers.emplace(std::string(kind), number);
+    return number;
+}
+
+void CardHistoryModel::extendKeys(long count) {
+    if (static_cast<long>(m_keys.size()) > count) {
         m_keys.clear(); // a journal that shrank is another journal
-    m_keys.reserve(static_cast<std::size_t>(m_count));
-    for (long place = static_cast<long>(m_keys.size()); place < m_count; ++place) {
-        // Straight from the journal, oldest first: the table reads ahead in that order, and the blocks
-        // kept for the grid stay as they are.
-        const cards::IssuedCard card = m_journal.row(place);
-        m_keys.push_back({card.number, card.kind, (text(card.surname) + QLatin1Char('\n') + text(card.name)).toLower()});
+        m_names.clear();
     }
+    m_keys.reserve(static_cast<std::size_t>(count));
+    // Straight from the journal, oldest first, and only what a filter looks at: the table reads ahead
+    // in that order, and the blocks kept for the grid stay as they are.
+    m_journal.readKeys(static_cast<long>(m_keys.size()), count, [this](const cards::JournalSource::RowKey& row) {
+        m_keys.push_back({row.number, kindNumber(row.kind), static_cast<std::uint32_t>(row.names.size()), m_names.size()});
+        m_names += row.names;
+    });
 }
 
 void CardHistoryModel::setFilter(const QString& user, const QString& kindCode) {
-    m_user = user.trimmed();
-    m_kind = kindCode;
-    reload();
+    const QString userBefore = std::exchange(m_user, user.trimmed());
+    const QString kindBefore = std::exchange(m_kind, kindCode);
+    try {
+        reload();
+    } catch (...) {
+        // The grid still shows the rows of the filter before, and says so.
+        m_user = userBefore;
+        m_kind = kindBefore;
+        throw;
+    }
 }
 
 void CardHistoryModel::reload() {
-    beginResetModel();
-    m_blocks.clear();
-    m_blockOrder.clear();
-    m_count = m_journal.exists() ? m_journal.rowCount() : 0;
-    m_matches.reset();
+    const long count = m_journal.exists() ? m_journal.rowCount() : 0;
+    std::optional<std::vector<long>> matches;
     if (!m_user.isEmpty() || !m_kind.isEmpty()) {
-        extendKeys();
+        // Read before the model changes: a journal that cannot be read leaves the grid as it was.
+        extendKeys(count);
         // What the filter asks for, worked out once rather than for every row.
         Wanted wanted;
-        wanted.kind = m_kind.toStdString();
+        if (!m_kind.isEmpty()) {
+            const auto found = m_kindNumbers.find(m_kind.toStdString());
+            wanted.noSuchKind = found == m_kindNumbers.end();
+            wanted.kind = wanted.noSuchKind ? kNoKind : found->second;
+        }
         bool isNumber = false;
         const long number = m_user.toLong(&isNumber);
         if (isNumber)
             wanted.number = number;
-        wanted.names = m_user.toLower();
-        std::vector<long> matches;
-        for (long place = m_count - 1; place >= 0; --place) {
+        else if (!m_user.isEmpty())
+            wanted.names = m_journal.namesText(m_user.toStdString());
+        matches.emplace();
+        for (long place = wanted.noSuchKind ? -1 : count - 1; place >= 0; --place) {
             if (accepts(m_keys[static_cast<std::size_t>(place)], wanted))
-                matches.push_back(place);
+                matches->push_back(place);
         }
-        m_matches = std::move(matches);
     }
+    beginResetModel();
+    m_blocks.clear();
+    m_blockOrder.clear();
+    m_count = count;
+    m_matches = std::move(matches);
     endResetModel();
 }
 

@@ -8,8 +8,12 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvern {
@@ -41,26 +45,35 @@ private:
     long placeOf(int row) const;
     const cards::IssuedCard& cached(long place) const;
     // What a filter looks at in one row, kept for every row read so far: a filter reads each row of
-    // the journal once, and later filters only the rows added since.
+    // the journal once, and later filters only the rows added since. Kinds are numbered (a journal has
+    // a handful) and the names of every row lie in one text, so that a hundred thousand rows cost no
+    // allocation each.
     struct FilterKey {
         long number;
-        std::string kind;
-        QString names; // first name and surname, lower case
+        std::uint32_t kind;        // in m_kinds
+        std::uint32_t namesLength; // "surname\nname" in the journal's bytes, at namesAt in m_names
+        std::size_t namesAt;
     };
+    static constexpr std::uint32_t kNoKind = std::numeric_limits<std::uint32_t>::max();
     struct Wanted {
-        std::string kind;           // "" for every kind
-        std::optional<long> number; // the user box holds a number
-        QString names;              // else part of a name, lower case
+        std::uint32_t kind = kNoKind;          // kNoKind: every kind
+        bool noSuchKind = false;               // a kind no row has
+        std::optional<long> number;            // the user box holds a number
+        std::optional<std::string> names;      // else part of a name; none: a name no row can hold
     };
     bool accepts(const FilterKey& key, const Wanted& wanted) const;
-    void extendKeys();
+    // Keys for the rows up to count not read yet.
+    void extendKeys(long count);
+    std::uint32_t kindNumber(std::string_view kind);
 
     cards::JournalSource& m_journal;
     long m_count = 0;
     QString m_user;
     QString m_kind;
     std::optional<std::vector<long>> m_matches;
-    std::vector<FilterKey> m_keys; // journal places, newest first, when filtered
+    std::vector<FilterKey> m_keys; // by journal place
+    std::map<std::string, std::uint32_t, std::less<>> m_kindNumbers;
+    std::string m_names;
     // Blocks of parsed rows by block number; a few are kept, the one read longest ago is dropped.
     mutable std::map<long, std::vector<cards::IssuedCard>> m_blocks;
     mutable std::vector<long> m_blockOrder;

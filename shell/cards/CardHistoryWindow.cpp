@@ -3,6 +3,7 @@
 #include "CardGrid.h"
 #include "CardHistoryModel.h"
 #include "JournalSource.h"
+#include "OperatorMessages.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -56,7 +57,9 @@ CardHistoryWindow::CardHistoryWindow(cards::JournalSource& journal, QWidget* par
     all->setAccessibleName(QStringLiteral("Pokaż wszystko"));
 
     m_grid = makeCardGrid(this, QStringLiteral("HistoryGrid"), QStringLiteral("Zapisane karty"), m_model,
-                          {140, 150, 55, 60, 100, 110, 110, 150, 150, 90});
+                          {140, 150, 55, 60, 100, 110, 110, 150, 150, 90},
+                          {CardHistoryModel::Kind, CardHistoryModel::Index, CardHistoryModel::Readers,
+                           CardHistoryModel::Result, CardHistoryModel::Mode});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("HistorySummary"));
@@ -80,13 +83,16 @@ CardHistoryWindow::CardHistoryWindow(cards::JournalSource& journal, QWidget* par
     layout->addWidget(m_grid, 1);
     layout->addLayout(bottom);
 
-    connect(m_filter, &QPushButton::clicked, this, &CardHistoryWindow::applyFilter);
-    connect(m_user, &QLineEdit::returnPressed, this, &CardHistoryWindow::applyFilter);
-    connect(m_kind, &QComboBox::activated, this, &CardHistoryWindow::applyFilter);
+    // A journal the filter cannot read (a field another program rebuilt with another type) is told
+    // in a message box; the grid keeps what it showed.
+    const auto filter = [this] { OperatorMessages::runHandler([this] { applyFilter(); }); };
+    connect(m_filter, &QPushButton::clicked, this, filter);
+    connect(m_user, &QLineEdit::returnPressed, this, filter);
+    connect(m_kind, &QComboBox::activated, this, filter);
     connect(all, &QPushButton::clicked, this, [this] {
         m_user->clear();
         m_kind->setCurrentIndex(0);
-        applyFilter();
+        OperatorMessages::runHandler([this] { applyFilter(); });
     });
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
     showSummary();

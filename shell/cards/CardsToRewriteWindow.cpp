@@ -77,7 +77,8 @@ CardsToRewriteWindow::CardsToRewriteWindow(cards::JournalSource& journal, db::TT
     resize(900, 420);
 
     m_grid = makeCardGrid(this, QStringLiteral("RewriteGrid"), QStringLiteral("Użytkownicy do przeprogramowania"),
-                          m_model, {55, 100, 110, 110, 200, 130, 130, 160});
+                          m_model, {55, 100, 110, 110, 200, 130, 130, 160},
+                          {CardsToRewriteModel::Cause, CardsToRewriteModel::Gained, CardsToRewriteModel::Lost});
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("RewriteSummary"));
@@ -112,7 +113,7 @@ void CardsToRewriteWindow::reload() {
                           ? m_model->entries()[static_cast<std::size_t>(m_grid->currentIndex().row())].user.number
                           : -1;
     std::vector<cards::CardToRewrite> entries =
-        cards::cardsToRewrite(m_journal.allRows(), cards::siteUsers(m_users), cards::groupRights(m_groups));
+        cards::cardsToRewrite(m_journal.standingRows(), cards::siteUsers(m_users), cards::groupRights(m_groups));
     m_model->setEntries(std::move(entries));
     const auto& shown = m_model->entries();
     int row = shown.empty() ? -1 : 0;

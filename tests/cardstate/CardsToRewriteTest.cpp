@@ -362,6 +362,64 @@ TEST(LostCard, IsReplacedByTheFirstUserCardOrDuplicateWrittenAfterIt) {
     }
 }
 
+// The list of cards to rewrite reads whole only the rows that decide (each holder's newest card, newest
+// lost report and its replacement): over those it finds what it finds over every row, and so does each
+// holder's standing. A journal of holders with many rows each, lost cards replaced or not among them.
+TEST(CardsToRewrite, TheRowsThatDecideGiveTheSameListAsEveryRow) {
+    namespace Kind = journal::JournalKind;
+    namespace Result = journal::JournalResult;
+    CardSite site;
+    site.addGroup("Biuro", {1, 2});
+    site.addGroup("Hala", {3});
+    const char* kinds[] = {Kind::kUserCard, Kind::kDuplicate, Kind::kWithdrawal, Kind::kNoAccess, Kind::kLost};
+    const char* results[] = {Result::kVerified, Result::kUnverified, Result::kNotVerified, Result::kCutShort};
+    for (long number = 1; number <= 12; ++number)
+        site.addUser(number, number % 3 ? "Biuro" : "Hala");
+    std::uint32_t seed = 7;
+    const auto next = [&seed](std::uint32_t below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
+    for (int at = 0; at < 120; ++at) {
+        const long number = 1 + static_cast<long>(next(12));
+        const char* kind = kinds[next(5)];
+        if (kind == std::string(Kind::kLost))
+            site.lost(number, static_cast<int>(next(3)));
+        else
+            site.written(number, static_cast<int>(next(3)), next(2) ? "Biuro" : "Hala",
+                         next(2) ? readers({1, 2}) : readers({3}), kind, results[next(4)]);
+    }
+    const std::vector<IssuedCard> every = site.rows.allRows();
+    const std::vector<IssuedCard> deciding = site.rows.standingRows();
+    EXPECT_LT(deciding.size(), every.size());
+    const auto all = cardsToRewrite(every, siteUsers(site.users), groupRights(site.groups));
+    const auto fromDeciding = cardsToRewrite(deciding, siteUsers(site.users), groupRights(site.groups));
+    ASSERT_EQ(fromDeciding.size(), all.size());
+    for (std::size_t at = 0; at < all.size(); ++at) {
+        SCOPED_TRACE("user " + std::to_string(all[at].user.number));
+        EXPECT_EQ(fromDeciding[at].user.number, all[at].user.number);
+        EXPECT_EQ(fromDeciding[at].cause, all[at].cause);
+        EXPECT_EQ(fromDeciding[at].gained, all[at].gained);
+        EXPECT_EQ(fromDeciding[at].lost, all[at].lost);
+        ASSERT_EQ(fromDeciding[at].card.has_value(), all[at].card.has_value());
+        if (all[at].card) {
+            EXPECT_EQ(fromDeciding[at].card->row, all[at].card->row);
+        }
+    }
+    for (long number = 1; number <= 12; ++number) {
+        SCOPED_TRACE("holder " + std::to_string(number));
+        const HolderCards whole = holderCards(every, number);
+        const HolderCards judged = holderCards(deciding, number);
+        EXPECT_EQ(judged.newest.has_value(), whole.newest.has_value());
+        if (whole.newest && judged.newest) {
+            EXPECT_EQ(judged.newest->row, whole.newest->row);
+        }
+        EXPECT_EQ(judged.lostCardOut(), whole.lostCardOut());
+        ASSERT_EQ(judged.lost.has_value(), whole.lost.has_value());
+        if (whole.lost) {
+            EXPECT_EQ(judged.lost->report.row, whole.lost->report.row);
+            EXPECT_EQ(judged.lost->replacement.has_value(), whole.lost->replacement.has_value());
+        }
+    }
+}
+
 // A site where no card was written has no journal, and nothing in it changes that.
 TEST(CardsToRewrite, ASiteWithoutAJournal) {
     CardSite site;

@@ -205,6 +205,90 @@ TEST(CardJournal, TextFieldOfAnotherTypeGivesAnError) {
     EXPECT_EQ(journal.rowCount(), 0u);
 }
 
+// The keys the card windows read from every row, straight from the records, are the row's own values:
+// with the fields in another order, for a deleted row, across the read-ahead runs and up to the last row
+// of the file.
+TEST(CardJournal, KeysAreTheRowsOwnValuesWhereverTheFieldsLie) {
+    TempDir site;
+    std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+    std::reverse(fields.begin(), fields.end());
+    fields.insert(fields.begin() + 3, {"REMARK", 'C', 7});
+    dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+    constexpr std::uint32_t kRows = 3000; // more than one read-ahead run of the table
+    std::vector<CardJournalRow> rows;
+    for (std::uint32_t i = 0; i < kRows; ++i) {
+        CardJournalRow row = i % 3 == 0 ? configurationCard() : userCard();
+        if (i % 3 != 0) {
+            row.number = 1 + i;
+            row.name = i % 2 ? "ŁUCJA" : "Ewa";
+        }
+        rows.push_back(row);
+    }
+    CardJournal(site.path()).appendMany(rows);
+    {
+        dbf::DbfTable table(site.file("karty.dbf"), dbf::DbfTable::Mode::ReadWrite);
+        table.setDeleted(1501, true);
+    }
+    CardJournal journal(site.path());
+    for (const std::uint32_t first : {0u, 1501u, kRows - 1}) {
+        SCOPED_TRACE(first);
+        std::vector<CardJournalRow> keys;
+        journal.readKeys(first, kRows, [&](const journal::CardJournalKey& key) {
+            CardJournalRow row;
+            row.number = key.number;
+            row.kind = journal.codePage().toUtf8(key.kind);
+            row.surname = journal.codePage().toUtf8(key.surname);
+            row.name = journal.codePage().toUtf8(key.name);
+            row.result = journal.codePage().toUtf8(key.result);
+            keys.push_back(row);
+        });
+        ASSERT_EQ(keys.size(), kRows - first);
+        for (std::uint32_t i = first; i < kRows; ++i) {
+            const CardJournalRow whole = journal.row(i);
+            const CardJournalRow& key = keys[i - first];
+            ASSERT_EQ(key.number, whole.number) << i;
+            ASSERT_EQ(key.kind, whole.kind) << i;
+            ASSERT_EQ(key.surname, whole.surname) << i;
+            ASSERT_EQ(key.name, whole.name) << i;
+            ASSERT_EQ(key.result, whole.result) << i;
+        }
+    }
+    EXPECT_THROW(journal.readKeys(kRows - 1, kRows + 1, [](const journal::CardJournalKey&) {}), dbf::DbfError);
+}
+
+// A field the keys read, rebuilt by another program with another type, is named in the error rather than
+// read as something else; the row itself still reads as before, and so does the list of cards to rewrite.
+TEST(CardJournal, KeysFromAFieldOfAnotherTypeGiveAnError) {
+    const dbf::FieldSpec others[] = {{"NUMBER", 'D', 8}, {"KIND", 'N', 12}, {"SURNAME", 'L', 1}, {"RESULT", 'N', 12}};
+    for (const dbf::FieldSpec& other : others) {
+        SCOPED_TRACE(other.name);
+        TempDir site;
+        std::vector<dbf::FieldSpec> fields = CardJournal::fields();
+        for (auto& field : fields) {
+            if (field.name == other.name) {
+                field = other;
+            }
+        }
+        dbf::DbfTable::create(site.file("karty.dbf"), dbf::TableFormat::DBase3, fields);
+        {
+            dbf::DbfTable table(site.file("karty.dbf"), dbf::DbfTable::Mode::ReadWrite);
+            table.appendRecord(table.blankRecord());
+        }
+        CardJournal journal(site.path());
+        try {
+            journal.readKeys(0, 1, [](const journal::CardJournalKey&) {});
+            ADD_FAILURE() << "read without an error";
+        } catch (const dbf::DbfError& error) {
+            EXPECT_NE(error.operatorText().find("Pole " + other.name + " dziennika kart"), std::string::npos)
+                << error.operatorText();
+        }
+        EXPECT_NO_THROW(journal.row(0));
+        std::vector<cards::IssuedCard> standing;
+        EXPECT_NO_THROW(standing = cards::SiteJournal(journal).standingRows());
+        EXPECT_EQ(standing.size(), 1u); // read whole, as the other windows read it
+    }
+}
+
 TEST(CardAccessHex, BitOrderIsTheCardsAndBadTextGivesNothing) {
     using namespace journal::CardAccessHex;
     EXPECT_EQ(fromReaders({1}), "800000000000000000000000");

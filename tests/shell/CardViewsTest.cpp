@@ -6,10 +6,14 @@
 #include "ShellFixture.h"
 
 #include "CardAccessHex.h"
+#include "CardCellDelegate.h"
 #include "CardHistoryModel.h"
 #include "CardHistoryWindow.h"
 #include "CardJournal.h"
 #include "CardsToRewriteWindow.h"
+#include "DbfError.h"
+#include "DbfTable.h"
+#include "SiteJournal.h"
 #include "JournalSource.h"
 #include "GroupsPage.h"
 #include "StandardTables.h"
@@ -17,6 +21,7 @@
 #include "TTable.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -249,6 +254,98 @@ private slots:
         model.setFilter(QString(), QString());
         QVERIFY(!model.filtered());
         QCOMPARE(model.rowCount(), 4);
+    }
+
+    // The filter over the site's own journal file reads only the fields it looks at, straight from the
+    // records: a name in any letter case, Polish letters included, a number and a kind. A journal whose
+    // KIND another program rebuilt as a number cannot be filtered: the error says so and the grid keeps
+    // what it showed.
+    void historyFilterOverTheJournalFile() {
+        test::Site site;
+        {
+            journal::CardJournal journal(".");
+            for (const auto& [number, surname] : std::vector<std::pair<long, const char*>>{
+                     {1, "Żółkiewska"}, {2, "Łęcka"}, {3, "ŻÓŁKIEWSKI"}, {1, "Żółkiewska"}}) {
+                journal::CardJournalRow row = card(number, journal::JournalKind::kUserCard,
+                                                   journal::JournalResult::kVerified, std::string(24, '0'));
+                row.surname = surname;
+                if (number == 3)
+                    row.kind = journal::JournalKind::kDuplicate;
+                journal.append(row);
+            }
+        }
+        journal::CardJournal journal(".");
+        cards::SiteJournal rows(journal);
+        CardHistoryModel model(rows);
+        const auto numbers = [&model] {
+            QStringList shown;
+            for (int at = 0; at < model.rowCount(); ++at)
+                shown << model.index(at, CardHistoryModel::Number).data().toString();
+            return shown;
+        };
+        model.setFilter(QStringLiteral("żółk"), QString());
+        QCOMPARE(numbers(), (QStringList{"1", "3", "1"}));
+        model.setFilter(QStringLiteral("ŁĘC"), QString());
+        QCOMPARE(numbers(), (QStringList{"2"}));
+        model.setFilter(QStringLiteral("kiewski"), QString::fromLatin1(cards::kind::kDuplicate));
+        QCOMPARE(numbers(), (QStringList{"3"}));
+        model.setFilter(QStringLiteral("1"), QString());
+        QCOMPARE(numbers(), (QStringList{"1", "1"}));
+        model.setFilter(QStringLiteral("ß"), QString());
+        QCOMPARE(numbers(), QStringList());
+        model.setFilter(QStringLiteral("ы"), QString()); // a letter the journal's code page lacks
+        QCOMPARE(numbers(), QStringList());
+
+        journal.close();
+        QFile::remove(QStringLiteral("karty.dbf"));
+        std::vector<dbf::FieldSpec> fields = journal::CardJournal::fields();
+        fields[1] = {"KIND", 'N', 12};
+        dbf::DbfTable::create("karty.dbf", dbf::TableFormat::DBase3, fields);
+        {
+            dbf::DbfTable table("karty.dbf", dbf::DbfTable::Mode::ReadWrite);
+            table.appendRecord(table.blankRecord());
+        }
+        model.setFilter(QString(), QString());
+        QCOMPARE(model.rowCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(dbf::DbfError, model.setFilter(QStringLiteral("2"), QString()));
+        QVERIFY(!model.filtered());
+        QCOMPARE(model.rowCount(), 1);
+    }
+
+    // The columns whose texts come back row after row keep each text's picture: the grid looks exactly
+    // as with the standard cells, unselected, selected and with the focus frame, the first time and
+    // from the pictures kept.
+    void cardGridPaintsAsTheStandardCells() {
+        std::vector<cards::IssuedCard> rows;
+        for (long number = 1; number <= 6; ++number) {
+            cards::IssuedCard card;
+            card.written = "2026-12-11 10:0" + std::to_string(number) + ":00";
+            card.number = number;
+            card.kind = number % 2 ? cards::kind::kUserCard : cards::kind::kDuplicate;
+            card.index = static_cast<int>(number % 3);
+            card.surname = "Żółkiewska";
+            card.group = "Biuro";
+            for (std::size_t reader = number % 2; reader < 96; reader += 5)
+                card.access.set(reader); // a reader list wider than its column
+            card.result = cards::result::kVerified;
+            card.mode = "ADMIN";
+            rows.push_back(card);
+        }
+        cards::ListedJournal journal(rows);
+        CardHistoryWindow window(journal);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTableView* grid = window.grid();
+        grid->setFocus();
+        grid->selectRow(2);
+        QVERIFY(qobject_cast<CardCellDelegate*>(grid->itemDelegateForColumn(CardHistoryModel::Readers)) != nullptr);
+        const QImage kept = grid->viewport()->grab().toImage();
+        const QImage fromPictures = grid->viewport()->grab().toImage();
+        for (int column = 0; column < CardHistoryModel::ColumnCount; ++column)
+            grid->setItemDelegateForColumn(column, nullptr);
+        const QImage standard = grid->viewport()->grab().toImage();
+        QCOMPARE(kept, standard);
+        QCOMPARE(fromPictures, standard);
     }
 
     void aSiteWithoutAJournal() {
