@@ -71,6 +71,26 @@ void unlock(TForm1& form) {
     form.BitBtn1Click();
 }
 
+// Holder 1's card opens readers 1 and 2, holder 2's reader 1; holder 2's may be reported lost.
+void writeTwoCards(bool secondLost) {
+    journal::CardJournal journal(".");
+    journal.append(card(1, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                        "C00000000000000000000000"));
+    journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
+                        "800000000000000000000000"));
+    if (secondLost)
+        journal.append(card(2, journal::JournalKind::kLost, journal::JournalResult::kReported, ""));
+}
+
+// Reader 2 taken from the first group on the Groups page, and the change stored.
+void takeReaderTwo(TForm1& form, GroupsPage& groups) {
+    groups.SpeedButton5Click();
+    form.Table3().first();
+    form.Table3().edit();
+    form.Table3().fieldByName("P2").setAsBoolean(false);
+    groups.SpeedButton6Click();
+}
+
 } // namespace
 
 class CardViewsTest : public QObject {
@@ -80,23 +100,13 @@ private slots:
     void readersTakenAwayAreCountedOnTheCardsThatStillOpenThem() {
         test::Site site;
         fillSite();
-        {
-            journal::CardJournal journal(".");
-            journal.append(card(1, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
-                                "C00000000000000000000000")); // readers 1 and 2
-            journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
-                                "800000000000000000000000")); // reader 1
-        }
+        writeTwoCards(false);
         TForm1& form = site.start();
         unlock(form);
         auto* groups = form.findChild<GroupsPage*>();
         QVERIFY(groups != nullptr);
         // Reader 2 taken away: one card still opens it.
-        groups->SpeedButton5Click();
-        form.Table3().first();
-        form.Table3().edit();
-        form.Table3().fieldByName("P2").setAsBoolean(false);
-        groups->SpeedButton6Click();
+        takeReaderTwo(form, *groups);
         QTRY_COMPARE(site.messages.size(), std::size_t(1));
         QCOMPARE(site.messages[0].title, QStringLiteral("Karty do przeprogramowania"));
         QVERIFY2(site.messages[0].text.contains(QStringLiteral("odebrane czytniki 2; karty, które nadal je otwierają: 1.")),
@@ -120,24 +130,13 @@ private slots:
     void aLostCardStillOpeningReadersTakenAwayIsCountedApart() {
         test::Site site;
         fillSite();
-        {
-            journal::CardJournal journal(".");
-            journal.append(card(1, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
-                                "C00000000000000000000000")); // readers 1 and 2
-            journal.append(card(2, journal::JournalKind::kUserCard, journal::JournalResult::kVerified,
-                                "800000000000000000000000")); // reader 1
-            journal.append(card(2, journal::JournalKind::kLost, journal::JournalResult::kReported, ""));
-        }
+        writeTwoCards(true);
         TForm1& form = site.start();
         unlock(form);
         auto* groups = form.findChild<GroupsPage*>();
         QVERIFY(groups != nullptr);
         // Reader 2: the lost card never opened it.
-        groups->SpeedButton5Click();
-        form.Table3().first();
-        form.Table3().edit();
-        form.Table3().fieldByName("P2").setAsBoolean(false);
-        groups->SpeedButton6Click();
+        takeReaderTwo(form, *groups);
         QTRY_COMPARE(site.messages.size(), std::size_t(1));
         QCOMPARE(site.messages[0].text,
                  QStringLiteral("Grupa „Biuro”: odebrane czytniki 2; karty, które nadal je otwierają: 1.\n"

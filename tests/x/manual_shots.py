@@ -23,7 +23,7 @@ gi.require_version("Gdk", "3.0")
 from gi.repository import Gdk  # noqa: E402
 
 from xsite import (SCRATCH, Failure, Program, Simulator, click, connect_programmer, key, prepare_site,  # noqa: E402
-                   run, select_user, show_page, showing, wait_for, write_card_journal)
+                   run, select_group, select_user, show_page, showing, wait_for, write_card_journal)
 
 PICTURES = ("logowanie", "zle-haslo", "osoby", "grupy", "czytniki", "ustawienia", "menu-edycja", "menu-pomoc",
             "menu-port",
@@ -199,13 +199,7 @@ def main():
 
         select_user(window, 2)
         cut_node(folder, "osoby", window)
-        show_page(window, "Grupy")
-        # The users grid says its cells show on every page: look in the groups grid only.
-        groups_grid = showing(window, "Grupy", "table")
-        click(wait_for(lambda: next((c for c in groups_grid.children
-                                     if c.roleName == "table cell" and c.name == "Serwis"), None), "the group Serwis"))
-        wait_for(lambda: any(n.showing for n in window.findChildren(
-            lambda n: n.roleName == "text" and n.text == "Serwis")), "the group Serwis on the page")
+        select_group(window, "Serwis")
         cut_node(folder, "grupy", window)
         show_page(window, "Czytniki")
         cut_node(folder, "czytniki", window)

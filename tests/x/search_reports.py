@@ -20,8 +20,8 @@ import shutil
 import subprocess
 import sys
 
-from xsite import (SCRATCH, Failure, Program, box_text, click, key, menu_item, prepare_site, run, show_page, showing,
-                   type_text, wait_for, write_card_journal)
+from xsite import (SCRATCH, Failure, Program, box_text, click, key, menu_item, prepare_site, run, select_group,
+                   show_page, showing, type_text, wait_for, write_card_journal)
 
 GROUPS = ("ID_grupy,NAME,NOTES," + ",".join(f"p{n}" for n in range(1, 97)) + "\n" + "".join(
     f"{number},{name},," + ",".join("True" if n in readers else "False" for n in range(1, 97)) + "\n"
@@ -166,12 +166,7 @@ def main():
 
         # Reader 3 taken from "Magazyn": Józef's duplicate and Piotr's lost card, never replaced, still
         # open it. The box counts both and names the lost one apart, since it cannot be written again.
-        show_page(window, "Grupy")
-        groups_grid = showing(window, "Grupy", "table")
-        click(wait_for(lambda: next((c for c in groups_grid.children
-                                     if c.roleName == "table cell" and c.name == "Magazyn"), None), "Magazyn"))
-        wait_for(lambda: any(n.showing for n in window.findChildren(
-            lambda n: n.roleName == "text" and n.text == "Magazyn")), "the group Magazyn on the page")
+        select_group(window, "Magazyn")
         click(showing(window, "Edytuj", "check box"))
         reader = showing(window, "3", "check box")
         wait_for(lambda: reader.sensitive and reader.checked, "reader 3 of Magazyn, ticked and editable")

@@ -219,6 +219,17 @@ def select_user(window, number):
     wait_for(lambda: entry.text == str(number), f"user {number} on the page")
 
 
+def select_group(window, name):
+    """Clicks the group's row in the Groups grid, and waits until the page shows that group."""
+    show_page(window, "Grupy")
+    # The users grid says its cells show on every page: look in the groups grid only.
+    grid = showing(window, "Grupy", "table")
+    click(wait_for(lambda: next((c for c in grid.children if c.roleName == "table cell" and c.name == name), None),
+                   f"the group {name}"))
+    wait_for(lambda: any(n.showing for n in window.findChildren(lambda n: n.roleName == "text" and n.text == name)),
+             f"the group {name} on the page")
+
+
 def prepare_site(tables):
     """A site as an operator has one: the program creates its tables, then the table tool appends
     rows to them. tables maps a table's file name to the CSV text of its rows (with a header row)."""
