@@ -126,8 +126,8 @@ private:
     Change changeBetween(const QString& from, const QString& to) {
         int was = keep(from);
         const int now = keep(to);
-        if (m_kept[std::size_t(was)].text != from) // keeping `to` started the set anew
-            was = keep(from);
+        if (std::size_t(was) >= m_kept.size() || m_kept[std::size_t(was)].text != from)
+            was = keep(from); // keeping `to` started the set anew
         std::optional<QRect>& known = m_changes[std::size_t(was)][std::size_t(now)];
         if (!known)
             known = difference(m_kept[std::size_t(was)].picture, m_kept[std::size_t(now)].picture);

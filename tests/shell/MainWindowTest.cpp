@@ -79,6 +79,7 @@ private slots:
     void writesFailWhenTheKeyHasGone();
     void savePortSetting();
     void statusTextRepaintsOnlyItsLabel();
+    void statusLineShowsMoreTextsThanItKeeps();
     void menuEntries();
     void desktopActions();
     void aboutShownTwiceStaysOneWindow();
@@ -452,6 +453,45 @@ void MainWindowTest::statusTextRepaintsOnlyItsLabel() {
             if (marked.pixel(x, y) != mark)
                 QCOMPARE(marked.pixel(x, y), expected.pixel(x, y));
         }
+    }
+}
+
+// The status line keeps pictures of the last few texts; a port changed now and then brings texts it
+// has not kept, and the set starts anew in the middle of a change from one text to the next.
+void MainWindowTest::statusLineShowsMoreTextsThanItKeeps() {
+    Site site;
+    TForm1& form = site.start();
+    form.show();
+    typePassword(form, "9");
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* label = form.findChild<QLabel*>(QStringLiteral("StatusText"));
+    QVERIFY(label);
+    QTRY_VERIFY(label->width() > form.Status()->width() / 2);
+    form.findChild<QTimer*>(QStringLiteral("Timer3"))->stop();
+    const QStringList frames{"  [>   oo  oo  oo  oo <]", "  [>  oo  oo  oo  oo  <]", "  [> oo  oo  oo  oo   <]",
+                             "  [> o  oo  oo  oo   o<]", "  [>   oo  oo  oo   oo<]"};
+    QLabel plain;
+    plain.setFont(label->font());
+    plain.setPalette(label->palette());
+    plain.setAutoFillBackground(true);
+    plain.setFixedSize(label->size());
+    const auto picture = [](QImage image) { return image.convertToFormat(QImage::Format_RGB32); };
+    for (int port = 1; port <= 4; ++port) {
+        for (int round = 0; round < 2; ++round) {
+            for (const QString& frame : frames) {
+                form.setStatusText(QStringLiteral("Connect: COM%1 ").arg(port) + frame);
+                QTest::qWait(1);
+            }
+        }
+        form.setStatusText(QStringLiteral("Disconnect..."));
+        QTest::qWait(1);
+        const QString last = QStringLiteral("Connect: COM%1 ").arg(port) + frames[2];
+        form.setStatusText(last);
+        QTest::qWait(20);
+        const QPoint at = label->mapTo(&form, QPoint(0, 0));
+        plain.setText(last);
+        QCOMPARE(picture(form.screen()->grabWindow(form.winId(), at.x(), at.y(), label->width(), label->height()).toImage()),
+                 picture(plain.grab().toImage()));
     }
 }
 
