@@ -13,6 +13,7 @@
 #include <iostream>
 #include <sstream>
 #include <fcntl.h>
+#include <poll.h>
 #include <map>
 #include <random>
 #include <sys/wait.h>
@@ -25,6 +26,23 @@ namespace talvern::db::test {
 namespace {
 
 constexpr int kKills = 220;
+
+// Reads what the writer has acknowledged into acks until its first line is in, for at most two
+// seconds. Every other round waits for that before its random pause: on a slow machine (a sanitizer
+// build beside other work) a pause alone may end every writer while it is still starting, and the
+// drill would never kill one in the middle of its writes.
+void awaitFirstAcknowledgement(int fd, std::string& acks) {
+    for (int waited = 0; acks.find('\n') == std::string::npos && waited < 2000; ++waited) {
+        struct pollfd ready {fd, POLLIN, 0};
+        if (::poll(&ready, 1, 1) <= 0)
+            continue;
+        char buffer[512];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        acks.append(buffer, static_cast<std::size_t>(n));
+    }
+}
 
 std::string noteFor(long seq) {
     // Lengths vary so that notes take one, two or three memo blocks.
@@ -99,6 +117,9 @@ TEST(Crash, KilledWriterLeavesSoundTablesWithEveryReturnedPost) {
             writer(dir.path(), pipeFds[1], seed + static_cast<unsigned>(round) + 1);
         }
         ::close(pipeFds[1]);
+        std::string acks;
+        if (round % 2 == 1)
+            awaitFirstAcknowledgement(pipeFds[0], acks);
         struct timespec pause {0, static_cast<long>(random() % 3000) * 1000L};
         ::nanosleep(&pause, nullptr);
         ::kill(child, SIGKILL);
@@ -106,7 +127,6 @@ TEST(Crash, KilledWriterLeavesSoundTablesWithEveryReturnedPost) {
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
 
-        std::string acks;
         char buffer[4096];
         ssize_t n;
         while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
@@ -201,6 +221,9 @@ TEST(Crash, KilledJournalWriterLeavesAReadableJournalWithEveryReturnedRow) {
             journalWriter(dir.path(), pipeFds[1], rows);
         }
         ::close(pipeFds[1]);
+        std::string acks;
+        if (round >= 10 && round % 2 == 1)
+            awaitFirstAcknowledgement(pipeFds[0], acks);
         // Early kills hit the creation of the journal in the first rounds.
         struct timespec pause {0, static_cast<long>(random() % (round < 10 ? 300 : 20000)) * 1000L};
         ::nanosleep(&pause, nullptr);
@@ -208,7 +231,6 @@ TEST(Crash, KilledJournalWriterLeavesAReadableJournalWithEveryReturnedRow) {
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
-        std::string acks;
         char buffer[4096];
         ssize_t n;
         while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
