@@ -60,6 +60,20 @@ QString settingValue(const Site& site, const QByteArray& name) {
     return QString::fromLatin1(bytes.mid(at + name.size() + 3, end - at - name.size() - 3));
 }
 
+// What the screen shows of the label, from the window's own pixels (the X server's, on an X display).
+QImage labelOnScreen(TForm1& form, const QLabel& label) {
+    const QPoint at = label.mapTo(&form, QPoint(0, 0));
+    return form.screen()->grabWindow(form.winId(), at.x(), at.y(), label.width(), label.height()).toImage();
+}
+
+// A plain label drawn as the status line's label is: its font, palette, background and size.
+void dressLike(QLabel& plain, const QLabel& label) {
+    plain.setFont(label.font());
+    plain.setPalette(label.palette());
+    plain.setAutoFillBackground(true);
+    plain.setFixedSize(label.size());
+}
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -400,15 +414,9 @@ void MainWindowTest::statusTextRepaintsOnlyItsLabel() {
 
     // What the screen shows after those partial repaints is what a plain label shows for the last
     // text, and a state without a frame is heard whole.
-    const auto onScreen = [&] {
-        const QPoint at = label->mapTo(&form, QPoint(0, 0));
-        return form.screen()->grabWindow(form.winId(), at.x(), at.y(), label->width(), label->height()).toImage();
-    };
+    const auto onScreen = [&] { return labelOnScreen(form, *label); };
     QLabel plain;
-    plain.setFont(label->font());
-    plain.setPalette(label->palette());
-    plain.setAutoFillBackground(true);
-    plain.setFixedSize(label->size());
+    dressLike(plain, *label);
     const auto picture = [](QImage image) { return image.convertToFormat(QImage::Format_RGB32); };
     plain.setText(texts.back());
     QCOMPARE(picture(onScreen()), picture(plain.grab().toImage()));
@@ -471,10 +479,7 @@ void MainWindowTest::statusLineShowsMoreTextsThanItKeeps() {
     const QStringList frames{"  [>   oo  oo  oo  oo <]", "  [>  oo  oo  oo  oo  <]", "  [> oo  oo  oo  oo   <]",
                              "  [> o  oo  oo  oo   o<]", "  [>   oo  oo  oo   oo<]"};
     QLabel plain;
-    plain.setFont(label->font());
-    plain.setPalette(label->palette());
-    plain.setAutoFillBackground(true);
-    plain.setFixedSize(label->size());
+    dressLike(plain, *label);
     const auto picture = [](QImage image) { return image.convertToFormat(QImage::Format_RGB32); };
     for (int port = 1; port <= 4; ++port) {
         for (int round = 0; round < 2; ++round) {
@@ -488,10 +493,8 @@ void MainWindowTest::statusLineShowsMoreTextsThanItKeeps() {
         const QString last = QStringLiteral("Connect: COM%1 ").arg(port) + frames[2];
         form.setStatusText(last);
         QTest::qWait(20);
-        const QPoint at = label->mapTo(&form, QPoint(0, 0));
         plain.setText(last);
-        QCOMPARE(picture(form.screen()->grabWindow(form.winId(), at.x(), at.y(), label->width(), label->height()).toImage()),
-                 picture(plain.grab().toImage()));
+        QCOMPARE(picture(labelOnScreen(form, *label)), picture(plain.grab().toImage()));
     }
 }
 
